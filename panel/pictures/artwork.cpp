@@ -1,0 +1,91 @@
+#include "artwork.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
+
+#include <algorithm>
+#include <array>
+
+namespace bexen::pictures {
+namespace {
+
+struct FigureArt {
+    Figure figure;
+    const char *resource;
+};
+
+constexpr std::array<FigureArt, 7> kFigures{{
+    {Figure::Vehicle1, ":/bexen/pictures/coupe.svg"},
+    {Figure::Vehicle2, ":/bexen/pictures/estate.svg"},
+    {Figure::Vehicle3, ":/bexen/pictures/tow_truck.svg"},
+    {Figure::Vehicle4, ":/bexen/pictures/bus.svg"},
+    {Figure::Man, ":/bexen/pictures/man.svg"},
+    {Figure::WomanWithChild, ":/bexen/pictures/woman_with_child.svg"},
+    {Figure::WomanWithPram, ":/bexen/pictures/woman_with_pram.svg"},
+}};
+
+constexpr const char *kIconResource = ":/bexen/pictures/panel_icon.svg";
+
+// The sizes desktops ask for most; anything else is scaled from the nearest.
+constexpr std::array<int, 7> kIconSizes{16, 24, 32, 48, 64, 128, 256};
+
+// The figure's own extent: the viewBox, which every artwork file gives with the figure's natural size.
+QRectF fittedRect(const QRectF &box, const QSizeF &natural)
+{
+    if (natural.isEmpty() || box.isEmpty())
+        return {};
+    const qreal scale = std::min(box.width() / natural.width(), box.height() / natural.height());
+    QRectF fitted(QPointF(), natural * scale);
+    fitted.moveCenter(box.center());
+    return fitted;
+}
+
+} // namespace
+
+QString figureResource(Figure figure)
+{
+    for (const FigureArt &art : kFigures) {
+        if (art.figure == figure)
+            return QString::fromLatin1(art.resource);
+    }
+    return {};
+}
+
+void paintFigure(QPainter &painter, const QRectF &box, Figure figure)
+{
+    QSvgRenderer renderer(figureResource(figure));
+    if (!renderer.isValid())
+        return;
+    const QRectF target = fittedRect(box, renderer.viewBoxF().size());
+    if (target.isEmpty())
+        return;
+    painter.save();
+    // The junction itself is drawn pixel exact, but a figure shrunk to a fifth of its size needs
+    // smoothing to stay recognisable.
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    renderer.render(&painter, target);
+    painter.restore();
+}
+
+QIcon panelIcon()
+{
+    QSvgRenderer renderer(QString::fromLatin1(kIconResource));
+    QIcon icon;
+    if (!renderer.isValid())
+        return icon;
+    for (const int size : kIconSizes) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        renderer.render(&painter, QRectF(0, 0, size, size));
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
+} // namespace bexen::pictures
