@@ -1,0 +1,98 @@
+// The cost of one poll tick and of a single port access, on a real port file in a private
+// temporary directory. A tick runs every 100 ms on the window's thread, so its cost is what the
+// panel takes away from the user interface.
+
+#include "poll_cycle.h"
+#include "port_channel.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class PrivateTmpDir {
+public:
+    PrivateTmpDir()
+    {
+        std::string pattern = (fs::temp_directory_path() / "bexen-bench-XXXXXX").string();
+        m_dir = ::mkdtemp(pattern.data());
+        if (const char *old = std::getenv("TMPDIR"))
+            m_oldTmpDir = old;
+        ::setenv("TMPDIR", m_dir.c_str(), 1);
+    }
+    ~PrivateTmpDir()
+    {
+        if (m_oldTmpDir.empty())
+            ::unsetenv("TMPDIR");
+        else
+            ::setenv("TMPDIR", m_oldTmpDir.c_str(), 1);
+        fs::remove_all(m_dir);
+    }
+
+private:
+    std::string m_dir;
+    std::string m_oldTmpDir;
+};
+
+// The window's part of a tick costs what Qt's setters cost; here it is as cheap as it can be, so
+// the figure is the exchange itself.
+class NullControls final : public bexen::poll::PanelControls {
+public:
+    void setText(bexen::poll::TextBox, std::string_view text) override
+    {
+        benchmark::DoNotOptimize(text.data());
+    }
+    int checkValue(int index) const override { return index & 1; }
+    void showLegendPicture(int, int image11Index) override
+    {
+        benchmark::DoNotOptimize(image11Index);
+    }
+};
+
+void BM_TickOnPortFile(benchmark::State &state)
+{
+    PrivateTmpDir dir;
+    NullControls controls;
+    bexen::poll::PortFileAccess ports;
+    bexen::poll::TickMembers members;
+    for (auto _ : state)
+        bexen::poll::runTick(controls, ports, members);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_TickOnPortFile)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadIoByte(benchmark::State &state)
+{
+    PrivateTmpDir dir;
+    bexen::io::WRITE_IO_BYTE(163, 4);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(bexen::io::READ_IO_BYTE(163));
+}
+BENCHMARK(BM_ReadIoByte)->Unit(benchmark::kMicrosecond);
+
+void BM_WriteIoByte(benchmark::State &state)
+{
+    PrivateTmpDir dir;
+    std::uint8_t value = 0;
+    for (auto _ : state)
+        bexen::io::WRITE_IO_BYTE(150, value++ & 15);
+}
+BENCHMARK(BM_WriteIoByte)->Unit(benchmark::kMicrosecond);
+
+void BM_LocatePortFile(benchmark::State &state)
+{
+    PrivateTmpDir dir;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(bexen::io::locatePortFile());
+}
+BENCHMARK(BM_LocatePortFile);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,154 @@
+#include "file_byte.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace bexen::io {
+
+namespace {
+
+std::string systemReason(int error)
+{
+    if (error == ELOOP)
+        return "is a symbolic link, which is never followed";
+    return std::strerror(error);
+}
+
+// Holds the descriptor for the one access and closes it on every way out.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) { }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+    void reset(int fd)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+    // Closes now, so a failure of the close itself (a write lost on the way out) is seen.
+    int close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd);
+    }
+
+private:
+    int m_fd;
+};
+
+enum class Mode { ReadWrite, ReadOnly };
+
+int openFlags(Mode mode)
+{
+    // O_NONBLOCK: a FIFO planted at the name must not hold the panel; O_NOFOLLOW: nor must a link
+    // send our byte elsewhere. Never O_TRUNC or O_APPEND: the emulator's bytes stay where they are.
+    return (mode == Mode::ReadWrite ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC
+            | O_NOCTTY;
+}
+
+int openRetryingInterrupts(const char *path, int flags, mode_t mode = 0)
+{
+    int fd;
+    do {
+        fd = ::open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Opens the port file for one access. `missing` is set (and no error returned) when the file is
+// absent and may not be created.
+std::optional<std::string> openPortFile(const std::string &path, WhenMissing whenMissing,
+                                        Mode mode, Descriptor &out, bool &missing)
+{
+    missing = false;
+    const int flags = openFlags(mode);
+    int fd = openRetryingInterrupts(path.c_str(), flags);
+    if (fd < 0 && errno == ENOENT) {
+        if (whenMissing == WhenMissing::ReadZero) {
+            missing = true;
+            return std::nullopt;
+        }
+        fd = openRetryingInterrupts(path.c_str(), flags | O_CREAT | O_EXCL, 0600);
+        // The emulator may have made it between our two opens: take the one it made.
+        if (fd < 0 && errno == EEXIST)
+            fd = openRetryingInterrupts(path.c_str(), flags);
+    }
+    if (fd < 0)
+        return systemReason(errno);
+    out.reset(fd);
+
+    struct stat st{};
+    if (::fstat(fd, &st) != 0)
+        return systemReason(errno);
+    if (!S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? "is a directory, not a regular file" : "is not a regular file";
+    if (st.st_nlink != 1)
+        return "has " + std::to_string(st.st_nlink)
+                + " hard links; a port file of our own has exactly one";
+    if (st.st_uid != ::geteuid())
+        return "is owned by another user (uid " + std::to_string(st.st_uid) + ")";
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> readFileByte(const std::string &path, std::uint64_t offset,
+                                        std::uint8_t &value, WhenMissing whenMissing)
+{
+    value = 0;
+    // A tool that only looks opens read-only; the panel's read opens for both, as it may create.
+    const Mode mode = whenMissing == WhenMissing::ReadZero ? Mode::ReadOnly : Mode::ReadWrite;
+    Descriptor fd(-1);
+    bool missing = false;
+    if (auto reason = openPortFile(path, whenMissing, mode, fd, missing))
+        return reason;
+    if (missing)
+        return std::nullopt;
+
+    std::uint8_t byte = 0;
+    ssize_t n;
+    do {
+        n = ::pread(fd.get(), &byte, 1, static_cast<off_t>(offset));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return systemReason(errno);
+    // n == 0: the byte lies past the end of the file and reads as 0.
+    value = n == 1 ? byte : 0;
+    return std::nullopt;
+}
+
+std::optional<std::string> writeFileByte(const std::string &path, std::uint64_t offset,
+                                         std::uint8_t value)
+{
+    Descriptor fd(-1);
+    bool missing = false;
+    if (auto reason = openPortFile(path, WhenMissing::Create, Mode::ReadWrite, fd, missing))
+        return reason;
+
+    ssize_t n;
+    do {
+        n = ::pwrite(fd.get(), &value, 1, static_cast<off_t>(offset));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return systemReason(errno);
+    if (n != 1)
+        return "the byte was not written";
+    if (fd.close() != 0 && errno != EINTR)
+        return systemReason(errno);
+    return std::nullopt;
+}
+
+} // namespace bexen::io

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+namespace bexen::io {
+
+// The temporary-directory query, with the contract of Windows' GetTempPathA: the directory is
+// written into `buffer` (at most `length` characters plus a terminating zero), and the result is
+// the count written without the zero, 0 on failure, or the size needed (zero included) when the
+// buffer is too small, in which case the buffer's contents are unspecified.
+// On Windows this is GetTempPathA itself; on POSIX it reports TMPDIR when set and not empty,
+// else "/tmp".
+std::uint32_t queryTempPath(std::uint32_t length, char *buffer);
+
+} // namespace bexen::io

@@ -1,0 +1,79 @@
+#include "poll_cycle.h"
+
+#include "port_channel.h"
+
+#include <charconv>
+
+namespace bexen::poll {
+
+std::uint8_t PortFileAccess::read(std::int32_t port)
+{
+    return io::READ_IO_BYTE(port);
+}
+
+void PortFileAccess::write(std::int32_t port, std::uint8_t value)
+{
+    io::WRITE_IO_BYTE(port, value);
+}
+
+std::string decimalText(std::uint8_t value)
+{
+    char digits[3];
+    const auto result = std::to_chars(std::begin(digits), std::end(digits), value);
+    return std::string(digits, result.ptr);
+}
+
+namespace {
+
+// Any byte that is not a light value shows as a dark light; the value box keeps the raw number.
+std::int16_t normalised(std::int16_t state)
+{
+    if (state < 0)
+        state = 0;
+    if (state > kLightStates - 1)
+        state = 0;
+    return state;
+}
+
+} // namespace
+
+void runTick(PanelControls &controls, PortAccess &ports, TickMembers &m)
+{
+    // The value boxes are read first and the lights a second time afterwards, so a byte the
+    // emulator changes in between shows in the box now and in the light at the next tick.
+    controls.setText(TextBox::Text3, decimalText(ports.read(161)));
+    controls.setText(TextBox::Text2, decimalText(ports.read(162)));
+    controls.setText(TextBox::Text5, decimalText(ports.read(163)));
+    m.lightState[0] = ports.read(160);
+    controls.setText(TextBox::Text4, "  ");
+    controls.setText(TextBox::Text4, decimalText(static_cast<std::uint8_t>(m.lightState[0])));
+    m.lightState[1] = ports.read(161);
+    m.lightState[2] = ports.read(162);
+    m.lightState[3] = ports.read(163);
+
+    for (auto &state : m.lightState)
+        state = normalised(state);
+
+    // Light 4's state image is element 0 of the array; lights 1 to 3 match their index.
+    constexpr int kStateImageOfLight[4] = {1, 2, 3, 0};
+    for (int light = 0; light < 4; ++light) {
+        m.pictureIndex = m.lightState[light];
+        controls.showLegendPicture(kStateImageOfLight[light], m.pictureIndex);
+    }
+
+    for (int k = 0; k < 4; ++k) {
+        m.sensorBit[k] = controls.checkValue(k) != 0 ? 1 : 0; // greyed counts as ticked
+        m.bitText[k] = std::string(" ") + static_cast<char>('0' + m.sensorBit[k]);
+    }
+
+    // Bits 7 to 4 are always 0; bit 3 down to bit 0 follow, one blank before each digit.
+    controls.setText(TextBox::Text1,
+                     "0 0 0 0 " + m.bitText[3] + m.bitText[2] + m.bitText[1] + m.bitText[0]);
+
+    m.sensorValue = static_cast<std::int16_t>(m.sensorBit[0] + 2 * m.sensorBit[1]
+                                              + 4 * m.sensorBit[2] + 8 * m.sensorBit[3]);
+    m.sensorByte = static_cast<std::uint8_t>(m.sensorValue);
+    ports.write(kSensorPort, m.sensorByte);
+}
+
+} // namespace bexen::poll
