@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Shared by run.sh and test.sh: installs the Debian packages the build and the tests need (only
+# those missing), then configures and builds into build/. Quick when nothing changed.
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_dir="$repo/build"
+
+packages=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev qt6-svg-dev libgl-dev
+    libbenchmark-dev
+    fonts-liberation2
+    xvfb xauth xdotool x11-utils imagemagick
+    dpkg-dev file
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing Debian packages: ${missing[*]}"
+    sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null; then
+            sudo=(sudo)
+        else
+            echo "error: missing packages (${missing[*]}) and neither root nor sudo to install them" >&2
+            exit 1
+        fi
+    fi
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+fi
+
+if [ ! -f "$build_dir/CMakeCache.txt" ]; then
+    cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build_dir" --parallel "$(nproc)"
