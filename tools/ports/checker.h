@@ -1,0 +1,73 @@
+#pragma once
+
+#include "cli.h"
+#include "clock.h"
+#include "junction_ports.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bexen::ports {
+
+// `watch --check`: `args` are the watch command's arguments, --check among them.
+int runCheckedWatch(Context &ctx, const Args &args);
+
+// The rules a controller of the junction must keep.
+enum class Rule {
+    ValueOutOfRange, // a light byte outside 0..4
+    BothRoadsMoving, // a light of each road at red and yellow, green or yellow
+    IllegalChange, // a light jumping where its cycle does not go
+    CarLeftWaiting, // a sensor set too long without its light turning green
+};
+inline constexpr std::size_t kRuleCount = 4;
+
+std::string_view ruleName(Rule rule);
+
+// The changes a light may make between two samples: 1 to 2, 2 to 4, 4 to 3, 3 to 1, 0 to 1, and
+// any value to 0 (switched off). Staying the same is not a change.
+bool isLegalChange(std::uint8_t from, std::uint8_t to);
+
+struct Violation {
+    Rule rule;
+    std::string detail; // the lights and their values
+};
+
+// Judges a run of samples of the junction's ports. Each violation is reported once, when it
+// starts: a conflict that lasts ten samples is one violation, not ten.
+class ConflictChecker {
+public:
+    explicit ConflictChecker(Clock::Duration maxWait);
+
+    std::vector<Violation> observe(const JunctionState &state, Clock::TimePoint at);
+
+    int count(Rule rule) const { return m_counts[static_cast<std::size_t>(rule)]; }
+    int total() const;
+
+private:
+    void checkValues(const JunctionState &state, std::vector<Violation> &found);
+    void checkRoads(const JunctionState &state, std::vector<Violation> &found);
+    void checkWaits(const JunctionState &state, Clock::TimePoint at, std::vector<Violation> &found);
+
+    Clock::Duration m_maxWait;
+    std::optional<JunctionState> m_previous;
+    bool m_roadsInConflict = false;
+    std::array<std::optional<Clock::TimePoint>, kLightCount> m_waitingSince{};
+    std::array<bool, kLightCount> m_waitReported{};
+    std::array<int, kRuleCount> m_counts{};
+};
+
+struct CheckOptions {
+    Clock::Duration interval{100};
+    Clock::Duration maxWait{60'000};
+    std::optional<Clock::Duration> duration; // none: until stopped
+};
+
+// Samples the junction every interval, printing each violation as a timed line and a summary at
+// the end; returns kExitOk when the run was clean, kExitViolations otherwise.
+// A failed access throws PortFailure.
+int checkJunction(JunctionPorts &ports, Context &ctx, const CheckOptions &options);
+
+} // namespace bexen::ports

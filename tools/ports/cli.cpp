@@ -1,0 +1,239 @@
+#include "cli.h"
+
+#include "commands_basic.h"
+#include "interrupt.h"
+#include "version.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+namespace bexen::ports {
+
+namespace {
+
+constexpr std::array kCommands{
+    Command{"where", "", "print the path of the port file", "", runWhere},
+    Command{"get", "PORT...", "print each port's byte in decimal, one per line", "", runGet},
+    Command{"set", "PORT VALUE [PORT VALUE]...",
+            "store each byte, creating the port file if it is missing", "", runSet},
+    Command{"dump", "", "show the sensors (port 150) and the four lights (ports 160 to 163)",
+            "", runDump},
+    Command{"watch", "[--interval MS]",
+            "print a timed line whenever the sensors or a light change, until Ctrl-C",
+            "  --interval MS   poll every MS milliseconds (default 100, as the panel does)\n",
+            runWatch},
+};
+
+constexpr std::string_view kGeneralOptions =
+        "  --file PATH   use PATH as the port file instead of emu_port.dat in the temporary\n"
+        "                directory (for an emulator whose temporary directory differs)\n"
+        "  --help        show this help, or a command's help after its name\n"
+        "  --version     show the version\n";
+
+constexpr std::string_view kNotes =
+        "A port is a whole number from 100 to 65535 (port p is byte p - 100 of the file);\n"
+        "a value is a whole number from 0 to 255. Bit k-1 of port 150 is a car waiting at\n"
+        "light k; lights 1 to 4 are ports 160 to 163 (0 dark, 1 red, 2 red and yellow,\n"
+        "3 yellow, 4 green).\n"
+        "\n"
+        "Exit status: 0 done, 1 the port file could not be accessed, 2 bad arguments\n"
+        "(nothing touched), 3 watch --check saw a violation.\n";
+
+std::string usageLine(const Command &command)
+{
+    std::string line = std::string(kToolName) + " [--file PATH] " + std::string(command.name);
+    if (!command.arguments.empty())
+        line += " " + std::string(command.arguments);
+    return line;
+}
+
+void printHelp(std::ostream &out)
+{
+    out << "Usage: " << kToolName << " [--file PATH] COMMAND [ARGUMENTS]...\n"
+        << "See and drive the junction's port file emu_port.dat without an emulator.\n\nCommands:\n";
+    std::size_t width = 0;
+    for (const Command &command : kCommands)
+        width = std::max(width, command.name.size() + 1 + command.arguments.size());
+    for (const Command &command : kCommands) {
+        std::string head = std::string(command.name);
+        if (!command.arguments.empty())
+            head += " " + std::string(command.arguments);
+        head.resize(width, ' ');
+        out << "  " << head << "  " << command.summary << '\n';
+    }
+    out << "\nOptions:\n" << kGeneralOptions << '\n' << kNotes;
+}
+
+void printCommandHelp(std::ostream &out, const Command &command)
+{
+    std::string summary(command.summary);
+    if (!summary.empty() && summary[0] >= 'a' && summary[0] <= 'z')
+        summary[0] = static_cast<char>(summary[0] - 'a' + 'A');
+    out << "Usage: " << usageLine(command) << '\n' << summary << ".\n";
+    if (!command.details.empty())
+        out << "\nOptions:\n" << command.details;
+    out << '\n' << kNotes;
+}
+
+const Command *findCommand(std::string_view name)
+{
+    const auto it = std::find_if(kCommands.begin(), kCommands.end(),
+                                 [name](const Command &c) { return c.name == name; });
+    return it == kCommands.end() ? nullptr : &*it;
+}
+
+} // namespace
+
+std::span<const Command> commands()
+{
+    return kCommands;
+}
+
+std::string quoteArgument(std::string_view arg)
+{
+    std::string text = "\"";
+    for (char c : arg) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            text += '\\';
+            text += c;
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            text += escaped;
+        } else {
+            text += c;
+        }
+    }
+    text += '"';
+    return text;
+}
+
+io::PortFileLocation Context::portFile() const
+{
+    if (!fileOverride.empty())
+        return {fileOverride, std::nullopt};
+    return io::locatePortFile();
+}
+
+io::ReadOutcome Context::read(std::int32_t port, io::WhenMissing whenMissing) const
+{
+    if (!fileOverride.empty())
+        return io::readPortByte(port, fileOverride, whenMissing);
+    return io::readPortByte(port, whenMissing);
+}
+
+std::optional<io::AccessError> Context::write(std::int32_t port, std::uint8_t value) const
+{
+    if (!fileOverride.empty())
+        return io::writePortByte(port, value, fileOverride);
+    return io::writePortByte(port, value);
+}
+
+bool Context::stopping() const
+{
+    return stopRequested() || (stopWhen && stopWhen());
+}
+
+int Context::failAccess(const io::AccessError &error) const
+{
+    err << kToolName << ": " << error.message() << std::endl;
+    return kExitAccessFailed;
+}
+
+int Context::failUsage(std::string_view command, std::string_view what) const
+{
+    err << kToolName << ": ";
+    if (!command.empty())
+        err << command << ": ";
+    err << what << std::endl;
+    return kExitBadArguments;
+}
+
+int runTool(const Args &args, std::ostream &out, std::ostream &err, Clock &clock,
+            std::function<bool()> stopWhen)
+{
+    Context ctx{out, err, clock, {}, std::move(stopWhen)};
+    constexpr std::string_view kFileEquals = "--file=";
+    const std::string_view seeHelp = "; see bexen-ports --help";
+
+    // --file, --help and --version may stand anywhere, so "bexen-ports get 160 --file x" works
+    // as well as putting them first; the rest goes to the command in its order.
+    Args rest;
+    bool fileGiven = false;
+    bool help = false;
+    bool version = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        std::string file;
+        if (arg == "--file") {
+            if (i + 1 >= args.size())
+                return ctx.failUsage({}, "--file needs a PATH");
+            file = args[++i];
+        } else if (arg.starts_with(kFileEquals)) {
+            file = arg.substr(kFileEquals.size());
+        } else if (arg == "--help" || arg == "-h") {
+            help = true;
+            continue;
+        } else if (arg == "--version") {
+            version = true;
+            continue;
+        } else {
+            rest.push_back(arg);
+            continue;
+        }
+        if (fileGiven)
+            return ctx.failUsage({}, "--file given twice");
+        if (file.empty())
+            return ctx.failUsage({}, "--file needs a PATH, not an empty one");
+        ctx.fileOverride = file;
+        fileGiven = true;
+    }
+
+    if (version && !help) {
+        out << kToolName << ' ' << kVersion << '\n';
+        return kExitOk;
+    }
+    if (rest.empty()) {
+        if (help) {
+            printHelp(out);
+            return kExitOk;
+        }
+        return ctx.failUsage({}, "missing COMMAND" + std::string(seeHelp));
+    }
+    const Command *command = findCommand(rest.front());
+    if (command == nullptr) {
+        if (help) {
+            printHelp(out);
+            return kExitOk;
+        }
+        return ctx.failUsage({}, "unknown command " + quoteArgument(rest.front())
+                                     + std::string(seeHelp));
+    }
+    if (help) {
+        printCommandHelp(out, *command);
+        return kExitOk;
+    }
+    rest.erase(rest.begin());
+    return command->run(ctx, rest);
+}
+
+int runMain(int argc, char **argv)
+{
+    installStopHandler();
+    SystemClock clock;
+    Args args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    try {
+        return runTool(args, std::cout, std::cerr, clock);
+    } catch (const std::exception &e) {
+        std::cerr << kToolName << ": " << e.what() << std::endl;
+        return kExitAccessFailed;
+    }
+}
+
+} // namespace bexen::ports
