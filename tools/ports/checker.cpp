@@ -1,10 +1,262 @@
 #include "checker.h"
 
+#include "commands_basic.h"
+#include "port_args.h"
+
+#include <algorithm>
+#include <numeric>
+
 namespace bexen::ports {
 
-int runCheckedWatch(Context &ctx, const Args &)
+namespace {
+
+struct LightStep {
+    std::uint8_t from;
+    std::uint8_t to;
+};
+
+// The cycle of one light: red, red and yellow, green, yellow, red; a dark light comes on at red.
+constexpr std::array<LightStep, 5> kLightCycle{{
+    {kRed, kRedYellow},
+    {kRedYellow, kGreen},
+    {kGreen, kYellow},
+    {kYellow, kRed},
+    {kDark, kRed},
+}};
+
+constexpr std::array<std::string_view, kRuleCount> kRuleNames{
+    "value out of range",
+    "both roads moving",
+    "illegal change",
+    "car left waiting",
+};
+
+std::string valueText(std::uint8_t value)
 {
-    return ctx.failUsage("watch", "--check is not available yet");
+    return std::to_string(value) + " " + std::string(lightValueName(value));
+}
+
+std::string allowedAfter(std::uint8_t from)
+{
+    std::string text;
+    for (const LightStep &step : kLightCycle) {
+        if (step.from == from)
+            text += std::to_string(step.to) + " or ";
+    }
+    return "from " + std::to_string(from) + " only " + text + "0 may follow";
+}
+
+std::string movingLights(const JunctionState &state, Road road)
+{
+    std::string text(roadName(road));
+    const char *separator = " ";
+    for (int light : lightsOf(road)) {
+        if (isMoving(lightOf(state, light))) {
+            text += separator + lightLabel(light) + " " + valueText(lightOf(state, light));
+            separator = ", ";
+        }
+    }
+    return text;
+}
+
+bool roadMoving(const JunctionState &state, Road road)
+{
+    const auto lights = lightsOf(road);
+    return std::any_of(lights.begin(), lights.end(),
+                       [&](int light) { return isMoving(lightOf(state, light)); });
+}
+
+void sleepUntil(Clock &clock, Clock::TimePoint when)
+{
+    const Clock::TimePoint now = clock.now();
+    if (when > now)
+        clock.sleepFor(when - now);
+}
+
+std::string summary(const ConflictChecker &checker, Clock::Duration checked)
+{
+    std::string text = "summary: " + formatSeconds(checked) + " s checked, ";
+    if (checker.total() == 0)
+        return text + "no violations";
+    text += std::to_string(checker.total()) + (checker.total() == 1 ? " violation" : " violations");
+    const char *separator = ": ";
+    for (std::size_t i = 0; i < kRuleCount; ++i) {
+        text += separator + std::string(kRuleNames[i]) + " "
+                + std::to_string(checker.count(static_cast<Rule>(i)));
+        separator = ", ";
+    }
+    return text;
+}
+
+} // namespace
+
+std::string_view ruleName(Rule rule)
+{
+    return kRuleNames[static_cast<std::size_t>(rule)];
+}
+
+bool isLegalChange(std::uint8_t from, std::uint8_t to)
+{
+    if (from == to || to == kDark)
+        return true;
+    return std::any_of(kLightCycle.begin(), kLightCycle.end(),
+                       [&](const LightStep &step) { return step.from == from && step.to == to; });
+}
+
+ConflictChecker::ConflictChecker(Clock::Duration maxWait)
+    : m_maxWait(maxWait)
+{
+}
+
+int ConflictChecker::total() const
+{
+    return std::accumulate(m_counts.begin(), m_counts.end(), 0);
+}
+
+std::vector<Violation> ConflictChecker::observe(const JunctionState &state, Clock::TimePoint at)
+{
+    std::vector<Violation> found;
+    checkValues(state, found);
+    checkRoads(state, found);
+    checkWaits(state, at, found);
+    m_previous = state;
+    for (const Violation &v : found)
+        ++m_counts[static_cast<std::size_t>(v.rule)];
+    return found;
+}
+
+void ConflictChecker::checkValues(const JunctionState &state, std::vector<Violation> &found)
+{
+    for (int light = 1; light <= kLightCount; ++light) {
+        const std::uint8_t now = lightOf(state, light);
+        const std::optional<std::uint8_t> before =
+                m_previous ? std::optional(lightOf(*m_previous, light)) : std::nullopt;
+        if (before == now)
+            continue;
+        if (now > kGreen) {
+            // The out-of-range value is the fault; the jump into it is not counted a second time.
+            found.push_back({Rule::ValueOutOfRange,
+                             lightLabel(light) + " holds " + std::to_string(now) + ", outside 0..4"});
+        } else if (before && !isLegalChange(*before, now)) {
+            found.push_back({Rule::IllegalChange,
+                             lightLabel(light) + " went from " + valueText(*before) + " to "
+                                     + valueText(now) + " (" + allowedAfter(*before) + ")"});
+        }
+    }
+}
+
+void ConflictChecker::checkRoads(const JunctionState &state, std::vector<Violation> &found)
+{
+    const bool conflict = roadMoving(state, Road::EastWest) && roadMoving(state, Road::NorthSouth);
+    if (conflict && !m_roadsInConflict) {
+        found.push_back({Rule::BothRoadsMoving, movingLights(state, Road::EastWest) + "; "
+                                 + movingLights(state, Road::NorthSouth)});
+    }
+    m_roadsInConflict = conflict;
+}
+
+void ConflictChecker::checkWaits(const JunctionState &state, Clock::TimePoint at,
+                                 std::vector<Violation> &found)
+{
+    for (int light = 1; light <= kLightCount; ++light) {
+        const auto i = static_cast<std::size_t>(light - 1);
+        if (!carWaiting(state.sensors, light) || lightOf(state, light) == kGreen) {
+            m_waitingSince[i].reset();
+            m_waitReported[i] = false;
+            continue;
+        }
+        if (!m_waitingSince[i])
+            m_waitingSince[i] = at;
+        const Clock::Duration waited = at - *m_waitingSince[i];
+        if (waited > m_maxWait && !m_waitReported[i]) {
+            m_waitReported[i] = true;
+            found.push_back({Rule::CarLeftWaiting,
+                             lightLabel(light) + ": a car has waited " + formatSeconds(waited)
+                                     + " s without green (at most " + formatSeconds(m_maxWait)
+                                     + " s), light at " + valueText(lightOf(state, light))});
+        }
+    }
+}
+
+int checkJunction(JunctionPorts &ports, Context &ctx, const CheckOptions &options)
+{
+    ConflictChecker checker(options.maxWait);
+    const Clock::TimePoint start = ctx.clock.now();
+    const std::optional<Clock::TimePoint> end =
+            options.duration ? std::optional(start + *options.duration) : std::nullopt;
+
+    const auto sample = [&] {
+        const JunctionState state = ports.readState();
+        const auto violations = checker.observe(state, ctx.clock.now());
+        if (violations.empty())
+            return;
+        const std::string stamp = formatTimestamp(ctx.clock.wallNow());
+        for (const Violation &v : violations)
+            ctx.out << stamp << "  violation: " << ruleName(v.rule) << ": " << v.detail << '\n';
+        ctx.out.flush();
+    };
+
+    try {
+        sample();
+        Clock::TimePoint nextPoll = start;
+        while (!ctx.stopping() && (!end || ctx.clock.now() < *end)) {
+            nextPoll += options.interval;
+            if (end)
+                nextPoll = std::min(nextPoll, *end);
+            sleepUntil(ctx.clock, nextPoll);
+            if (ctx.stopping())
+                break;
+            // After a suspended machine, carry on from now instead of racing through missed polls.
+            if (ctx.clock.now() - nextPoll >= options.interval)
+                nextPoll = ctx.clock.now();
+            sample();
+        }
+    } catch (const PortFailure &failure) {
+        ctx.out << summary(checker, ctx.clock.now() - start) << std::endl;
+        return ctx.failAccess(failure.error());
+    }
+    ctx.out << summary(checker, ctx.clock.now() - start) << std::endl;
+    return checker.total() == 0 ? kExitOk : kExitViolations;
+}
+
+int runCheckedWatch(Context &ctx, const Args &args)
+{
+    constexpr std::string_view command = "watch --check";
+    CheckOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string value;
+        if (args[i] == "--check")
+            continue;
+        if (const auto m = takeOption(args, i, "--interval", value); m != OptionMatch::Other) {
+            if (m == OptionMatch::MissingValue)
+                return ctx.failUsage(command, "--interval needs a number of milliseconds");
+            const auto ms = parseIntervalMs(value);
+            if (!ms)
+                return ctx.failUsage(command, "interval " + quoteArgument(value)
+                                             + " is not a whole number of milliseconds from 1 to "
+                                             + std::to_string(kLongestIntervalMs));
+            options.interval = Clock::Duration{*ms};
+            continue;
+        }
+        Clock::Duration duration{};
+        if (const auto o = takeSecondsOption(args, i, "--max-wait", options.maxWait); o.matched) {
+            if (o.error)
+                return ctx.failUsage(command, *o.error);
+            continue;
+        }
+        if (const auto o = takeSecondsOption(args, i, "--duration", duration); o.matched) {
+            if (o.error)
+                return ctx.failUsage(command, *o.error);
+            options.duration = duration;
+            continue;
+        }
+        if (looksLikeOptionArg(args[i]))
+            return ctx.failUsage(command, "unknown option " + quoteArgument(args[i]));
+        return ctx.failUsage(command, "unexpected argument " + quoteArgument(args[i]));
+    }
+
+    ContextPorts ports(ctx, io::WhenMissing::ReadZero);
+    return checkJunction(ports, ctx, options);
 }
 
 } // namespace bexen::ports

@@ -1,0 +1,251 @@
+#include "demo.h"
+
+#include "commands_basic.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+namespace bexen::ports {
+
+namespace {
+
+constexpr Clock::Duration kShortestPhase{200}; // two polls of the panel
+
+std::string roadTitle(Road road)
+{
+    const auto lights = lightsOf(road);
+    return std::string(roadName(road)) + " road (lights " + std::to_string(lights[0]) + " and "
+            + std::to_string(lights[1]) + ")";
+}
+
+std::string lightsWithCars(std::uint8_t sensors, Road road)
+{
+    std::string text;
+    for (int light : lightsOf(road)) {
+        if (carWaiting(sensors, light))
+            text += (text.empty() ? "" : " and ") + std::to_string(light);
+    }
+    return text;
+}
+
+} // namespace
+
+JunctionDemo::JunctionDemo(JunctionPorts &ports, Clock &clock, const DemoTimes &times,
+                           std::function<bool()> stop, std::ostream &log)
+    : m_ports(ports)
+    , m_clock(clock)
+    , m_times(times)
+    , m_stop(std::move(stop))
+    , m_log(log)
+{
+}
+
+void JunctionDemo::run()
+{
+    takeOver();
+    Road road = carWaitingOn(Road::NorthSouth) && !carWaitingOn(Road::EastWest) ? Road::NorthSouth
+                                                                                : Road::EastWest;
+    while (!m_stopping) {
+        serve(road);
+        if (m_stopping)
+            break;
+        hold(m_times.allRed, true);
+        road = otherRoad(road);
+    }
+    note("all lights red; the demo ends");
+}
+
+// The lights may show anything when the demo starts: a left-over green, or bytes of another
+// program. Each light reaches red only by steps a light may take: a green one through yellow,
+// a red and yellow or unknown one by going dark first, so a watching checker sees a legal start.
+void JunctionDemo::takeOver()
+{
+    note("taking over the junction: every light to red");
+    bool yellowShown = false;
+    bool darkShown = false;
+    std::array<std::uint8_t, kLightCount> values{};
+    for (int light = 1; light <= kLightCount; ++light) {
+        std::uint8_t value = m_ports.readLight(light);
+        if (value == kGreen) {
+            value = kYellow;
+            m_ports.writeLight(light, value);
+        } else if (value != kYellow && value != kRed && value != kDark) {
+            value = kDark;
+            m_ports.writeLight(light, value);
+            darkShown = true;
+        }
+        yellowShown = yellowShown || value == kYellow;
+        values[static_cast<std::size_t>(light - 1)] = value;
+    }
+    if (yellowShown)
+        hold(m_times.yellow, false);
+    else if (darkShown)
+        hold(kShortestPhase, false);
+    for (int light = 1; light <= kLightCount; ++light) {
+        if (values[static_cast<std::size_t>(light - 1)] != kRed)
+            m_ports.writeLight(light, kRed);
+    }
+    hold(m_times.allRed, true);
+}
+
+void JunctionDemo::serve(Road road)
+{
+    show(road, kRedYellow);
+    // Drivers who saw red and yellow expect the green to follow, even when stopping.
+    hold(m_times.redYellow, false);
+    show(road, kGreen);
+
+    Clock::Duration held{};
+    const GreenEnd end = holdGreen(road, held);
+    std::string why;
+    switch (end) {
+    case GreenEnd::CarAcross:
+        why = "car waiting at light " + lightsWithCars(m_sensors, otherRoad(road)) + " after "
+                + formatSeconds(held) + " s of green";
+        break;
+    case GreenEnd::Longest:
+        why = "longest green, " + formatSeconds(held) + " s";
+        break;
+    case GreenEnd::Stopping:
+        why = "stopping";
+        break;
+    }
+    show(road, kYellow, why);
+    hold(m_times.yellow, false);
+    show(road, kRed);
+}
+
+JunctionDemo::GreenEnd JunctionDemo::holdGreen(Road road, Clock::Duration &held)
+{
+    const Clock::TimePoint start = m_clock.now();
+    for (;;) {
+        pollSensors();
+        held = m_clock.now() - start;
+        // Even a stopping green is shown for two polls, so the step from red and yellow to green
+        // is not lost on a watcher.
+        if (m_stopping && held >= kShortestPhase)
+            return GreenEnd::Stopping;
+        if (!m_stopping && held >= m_times.minGreen && carWaitingOn(otherRoad(road)))
+            return GreenEnd::CarAcross;
+        if (!m_stopping && m_times.maxGreen && held >= *m_times.maxGreen)
+            return GreenEnd::Longest;
+        m_clock.sleepFor(m_times.poll);
+    }
+}
+
+void JunctionDemo::show(Road road, std::uint8_t value, std::string_view why)
+{
+    for (int light : lightsOf(road))
+        m_ports.writeLight(light, value);
+    std::string text = roadTitle(road) + ": " + std::string(lightValueName(value));
+    if (!why.empty())
+        text += " (" + std::string(why) + ")";
+    note(text);
+}
+
+void JunctionDemo::hold(Clock::Duration length, bool endWhenStopping)
+{
+    const Clock::TimePoint end = m_clock.now() + length;
+    while (m_clock.now() < end) {
+        if (endWhenStopping && m_stopping)
+            return;
+        m_clock.sleepFor(std::min(m_times.poll, end - m_clock.now()));
+        pollSensors();
+    }
+}
+
+void JunctionDemo::pollSensors()
+{
+    m_sensors = m_ports.readSensors();
+    if (!m_stopping && m_stop && m_stop())
+        m_stopping = true;
+}
+
+bool JunctionDemo::carWaitingOn(Road road) const
+{
+    const auto lights = lightsOf(road);
+    return std::any_of(lights.begin(), lights.end(),
+                       [&](int light) { return carWaiting(m_sensors, light); });
+}
+
+void JunctionDemo::note(std::string_view text)
+{
+    m_log << formatTimestamp(m_clock.wallNow()) << "  " << text << std::endl;
+}
+
+int runDemo(Context &ctx, const Args &args)
+{
+    constexpr std::string_view command = "demo";
+    DemoTimes times;
+    std::optional<Clock::Duration> duration;
+
+    struct PhaseOption {
+        std::string_view name;
+        Clock::Duration DemoTimes::*time;
+    };
+    constexpr std::array<PhaseOption, 4> phases{{
+        {"--min-green", &DemoTimes::minGreen},
+        {"--yellow", &DemoTimes::yellow},
+        {"--red-yellow", &DemoTimes::redYellow},
+        {"--all-red", &DemoTimes::allRed},
+    }};
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        bool matched = false;
+        for (const PhaseOption &phase : phases) {
+            const auto o = takeSecondsOption(args, i, phase.name, times.*phase.time);
+            if (!o.matched)
+                continue;
+            if (o.error)
+                return ctx.failUsage(command, *o.error);
+            if (times.*phase.time < kShortestPhase)
+                return ctx.failUsage(command, std::string(phase.name)
+                                             + " must be at least 0.2 s, two polls of the panel");
+            matched = true;
+            break;
+        }
+        if (matched)
+            continue;
+        Clock::Duration value{};
+        if (const auto o = takeSecondsOption(args, i, "--max-green", value); o.matched) {
+            if (o.error)
+                return ctx.failUsage(command, *o.error);
+            times.maxGreen = value;
+            continue;
+        }
+        if (const auto o = takeSecondsOption(args, i, "--duration", value); o.matched) {
+            if (o.error)
+                return ctx.failUsage(command, *o.error);
+            duration = value;
+            continue;
+        }
+        if (looksLikeOptionArg(args[i]))
+            return ctx.failUsage(command, "unknown option " + quoteArgument(args[i]));
+        return ctx.failUsage(command, "unexpected argument " + quoteArgument(args[i]));
+    }
+    if (times.maxGreen && *times.maxGreen < times.minGreen)
+        return ctx.failUsage(command, "--max-green must not be shorter than --min-green ("
+                                      + formatSeconds(times.minGreen) + " s)");
+
+    const io::PortFileLocation file = ctx.portFile();
+    if (file.error)
+        return ctx.failAccess(*file.error);
+    ctx.out << "demo: playing the emulated program on " << file.path
+            << "; Ctrl-C ends it with every light red" << std::endl;
+
+    const Clock::TimePoint start = ctx.clock.now();
+    const auto stop = [&] {
+        return ctx.stopping() || (duration && ctx.clock.now() - start >= *duration);
+    };
+    ContextPorts ports(ctx, io::WhenMissing::Create);
+    JunctionDemo demo(ports, ctx.clock, times, stop, ctx.out);
+    try {
+        demo.run();
+    } catch (const PortFailure &failure) {
+        return ctx.failAccess(failure.error());
+    }
+    return kExitOk;
+}
+
+} // namespace bexen::ports

@@ -1,0 +1,266 @@
+#include "recorder.h"
+
+#include "commands_basic.h"
+#include "port_args.h"
+#include "version.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace bexen::ports {
+
+namespace {
+
+class CsvSink final : public RecordSink {
+public:
+    explicit CsvSink(std::ostream &out)
+        : m_out(out)
+    {
+    }
+
+    void begin(const JunctionState &state, std::chrono::system_clock::time_point) override
+    {
+        m_out << kCsvHeader << '\n';
+        for (std::int32_t port : kJunctionPorts)
+            row(Clock::Duration{}, port, state.byteOf(port));
+        m_out.flush();
+    }
+
+    void change(Clock::Duration at, std::int32_t port, std::uint8_t value) override
+    {
+        row(at, port, value);
+        m_out.flush();
+    }
+
+    void end(Clock::Duration) override { m_out.flush(); }
+
+private:
+    void row(Clock::Duration at, std::int32_t port, std::uint8_t value)
+    {
+        m_out << formatSeconds(at) << ',' << port << ',' << static_cast<int>(value) << '\n';
+    }
+
+    std::ostream &m_out;
+};
+
+struct VcdSignal {
+    std::int32_t port;
+    std::string_view id;
+    std::string_view name;
+};
+
+constexpr std::array<VcdSignal, 5> kVcdSignals{{
+    {150, "S", "sensors_port150"},
+    {160, "L1", "light1_port160"},
+    {161, "L2", "light2_port161"},
+    {162, "L3", "light3_port162"},
+    {163, "L4", "light4_port163"},
+}};
+
+// Value change dump, as waveform viewers read it: one 8-bit wire per port, times in milliseconds.
+class VcdSink final : public RecordSink {
+public:
+    explicit VcdSink(std::ostream &out)
+        : m_out(out)
+    {
+    }
+
+    void begin(const JunctionState &state, std::chrono::system_clock::time_point wallStart) override
+    {
+        m_out << "$date\n\t" << formatTimestamp(wallStart) << "\n$end\n"
+              << "$version\n\t" << kToolName << ' ' << kVersion << "\n$end\n"
+              << "$comment\n\tjunction ports: 150 sensors (bit k-1 a car at light k),"
+                 " 160 to 163 lights 1 to 4\n$end\n"
+              << "$timescale 1 ms $end\n"
+              << "$scope module junction $end\n";
+        for (const VcdSignal &signal : kVcdSignals)
+            m_out << "$var wire 8 " << signal.id << ' ' << signal.name << " [7:0] $end\n";
+        m_out << "$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n";
+        for (const VcdSignal &signal : kVcdSignals)
+            value(signal, state.byteOf(signal.port));
+        m_out << "$end\n";
+        m_out.flush();
+    }
+
+    void change(Clock::Duration at, std::int32_t port, std::uint8_t byte) override
+    {
+        stamp(at);
+        for (const VcdSignal &signal : kVcdSignals) {
+            if (signal.port == port)
+                value(signal, byte);
+        }
+        m_out.flush();
+    }
+
+    // A closing time stamp, so a viewer draws the last values up to the end of the recording.
+    void end(Clock::Duration at) override
+    {
+        stamp(at);
+        m_out.flush();
+    }
+
+private:
+    void stamp(Clock::Duration at)
+    {
+        if (at.count() > m_lastStamp) {
+            m_lastStamp = at.count();
+            m_out << '#' << m_lastStamp << '\n';
+        }
+    }
+
+    void value(const VcdSignal &signal, std::uint8_t byte)
+    {
+        m_out << 'b';
+        for (int bit = 7; bit >= 0; --bit)
+            m_out << ((byte >> bit & 1u) ? '1' : '0');
+        m_out << ' ' << signal.id << '\n';
+    }
+
+    std::ostream &m_out;
+    Clock::Duration::rep m_lastStamp = 0;
+};
+
+void sleepUntil(Clock &clock, Clock::TimePoint when)
+{
+    const Clock::TimePoint now = clock.now();
+    if (when > now)
+        clock.sleepFor(when - now);
+}
+
+// The recording must never land on the port file itself: opening it for output would empty the
+// emulator's ports.
+bool isSameFile(const std::string &a, const std::string &b)
+{
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+} // namespace
+
+std::unique_ptr<RecordSink> makeRecordSink(RecordFormat format, std::ostream &out)
+{
+    if (format == RecordFormat::Vcd)
+        return std::make_unique<VcdSink>(out);
+    return std::make_unique<CsvSink>(out);
+}
+
+Clock::Duration recordJunction(JunctionPorts &ports, Clock &clock, RecordSink &sink,
+                               const RecordOptions &options, const std::function<bool()> &stop)
+{
+    const Clock::TimePoint start = clock.now();
+    const std::optional<Clock::TimePoint> end =
+            options.duration ? std::optional(start + *options.duration) : std::nullopt;
+
+    JunctionState seen = ports.readState();
+    sink.begin(seen, clock.wallNow());
+    Clock::TimePoint nextPoll = start;
+    try {
+        while (!(stop && stop()) && (!end || clock.now() < *end)) {
+            nextPoll += options.interval;
+            if (end)
+                nextPoll = std::min(nextPoll, *end);
+            sleepUntil(clock, nextPoll);
+            if (stop && stop())
+                break;
+            if (clock.now() - nextPoll >= options.interval)
+                nextPoll = clock.now();
+            const JunctionState now = ports.readState();
+            const Clock::Duration at = clock.now() - start;
+            for (std::int32_t port : kJunctionPorts) {
+                if (now.byteOf(port) != seen.byteOf(port))
+                    sink.change(at, port, now.byteOf(port));
+            }
+            seen = now;
+        }
+    } catch (const PortFailure &) {
+        sink.end(clock.now() - start);
+        throw;
+    }
+    const Clock::Duration length = clock.now() - start;
+    sink.end(length);
+    return length;
+}
+
+int runRecord(Context &ctx, const Args &args)
+{
+    constexpr std::string_view command = "record";
+    std::optional<std::string> target;
+    RecordFormat format = RecordFormat::Csv;
+    RecordOptions options;
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string value;
+        if (const auto m = takeOption(args, i, "--format", value); m != OptionMatch::Other) {
+            if (m == OptionMatch::MissingValue)
+                return ctx.failUsage(command, "--format needs csv or vcd");
+            if (value == "csv")
+                format = RecordFormat::Csv;
+            else if (value == "vcd")
+                format = RecordFormat::Vcd;
+            else
+                return ctx.failUsage(command, "format " + quoteArgument(value)
+                                             + " is neither csv nor vcd");
+            continue;
+        }
+        if (const auto m = takeOption(args, i, "--interval", value); m != OptionMatch::Other) {
+            if (m == OptionMatch::MissingValue)
+                return ctx.failUsage(command, "--interval needs a number of milliseconds");
+            const auto ms = parseIntervalMs(value);
+            if (!ms)
+                return ctx.failUsage(command, "interval " + quoteArgument(value)
+                                             + " is not a whole number of milliseconds from 1 to "
+                                             + std::to_string(kLongestIntervalMs));
+            options.interval = Clock::Duration{*ms};
+            continue;
+        }
+        Clock::Duration duration{};
+        if (const auto o = takeSecondsOption(args, i, "--duration", duration); o.matched) {
+            if (o.error)
+                return ctx.failUsage(command, *o.error);
+            options.duration = duration;
+            continue;
+        }
+        if (looksLikeOptionArg(args[i]))
+            return ctx.failUsage(command, "unknown option " + quoteArgument(args[i]));
+        if (target)
+            return ctx.failUsage(command, "unexpected argument " + quoteArgument(args[i])
+                                         + " after FILE " + quoteArgument(*target));
+        if (args[i].empty())
+            return ctx.failUsage(command, "FILE must not be empty");
+        target = args[i];
+    }
+    if (!target)
+        return ctx.failUsage(command, "missing FILE to record into");
+
+    const io::PortFileLocation portFile = ctx.portFile();
+    if (portFile.error)
+        return ctx.failAccess(*portFile.error);
+    if (*target == portFile.path || isSameFile(*target, portFile.path))
+        return ctx.failUsage(command, quoteArgument(*target)
+                                     + " is the port file itself; record into another file");
+
+    std::ofstream out(*target, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!out)
+        return ctx.failAccess({*target, std::strerror(errno)});
+
+    ctx.err << "recording ports 150 and 160-163 of " << portFile.path << " into " << *target
+            << "; Ctrl-C ends the recording" << std::endl;
+    ContextPorts ports(ctx, io::WhenMissing::ReadZero);
+    const auto sink = makeRecordSink(format, out);
+    int status = kExitOk;
+    try {
+        recordJunction(ports, ctx.clock, *sink, options, [&] { return ctx.stopping(); });
+    } catch (const PortFailure &failure) {
+        status = ctx.failAccess(failure.error());
+    }
+    out.close();
+    if (!out)
+        return ctx.failAccess({*target, "could not be written completely"});
+    return status;
+}
+
+} // namespace bexen::ports

@@ -1,0 +1,354 @@
+#include "script.h"
+
+#include "port_args.h"
+#include "recorder.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+namespace bexen::ports {
+
+namespace {
+
+// A script or a recording is read whole before anything is written; past this size it is not a
+// script someone wrote or a recording of the junction.
+constexpr std::uintmax_t kLargestPlayFile = 64u * 1024u * 1024u;
+
+constexpr std::uint8_t kWholeByte = 0xff;
+
+std::vector<std::string_view> splitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const auto newline = text.find('\n');
+        std::string_view line = text.substr(0, newline);
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        lines.push_back(line);
+        if (newline == std::string_view::npos)
+            break;
+        text.remove_prefix(newline + 1);
+    }
+    return lines;
+}
+
+std::vector<std::string_view> splitWords(std::string_view line)
+{
+    std::vector<std::string_view> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        std::size_t j = i;
+        while (j < line.size() && line[j] != ' ' && line[j] != '\t')
+            ++j;
+        if (j > i)
+            words.push_back(line.substr(i, j - i));
+        i = j;
+    }
+    return words;
+}
+
+std::optional<int> parseLightNumber(std::string_view text)
+{
+    const auto n = parseWholeNumber(text, 1, kLightCount);
+    return n ? std::optional(static_cast<int>(*n)) : std::nullopt;
+}
+
+std::optional<std::string> parseTime(std::string_view word, Clock::Duration previous,
+                                     Clock::Duration &at)
+{
+    const auto seconds = parseSeconds(word);
+    if (!seconds)
+        return "time " + quoteArgument(word) + " is not a number of seconds (for example 1.5)";
+    if (*seconds < previous)
+        return "time " + formatSeconds(*seconds) + " s comes before the previous step's "
+                + formatSeconds(previous) + " s; steps go in time order";
+    at = *seconds;
+    return std::nullopt;
+}
+
+// One step of a script; the error says what is wrong with the line.
+std::optional<std::string> parseScriptStep(const std::vector<std::string_view> &words,
+                                           Clock::Duration previous, PlayStep &step)
+{
+    if (auto error = parseTime(words[0], previous, step.at))
+        return error;
+    if (words.size() < 2)
+        return std::string("the time needs a step after it: sensor LIGHT on|off, or light LIGHT VALUE");
+    const std::string_view kind = words[1];
+    std::size_t expected = 0;
+    if (kind == "sensor") {
+        if (words.size() < 4)
+            return std::string("sensor needs a light number 1 to 4 and on or off");
+        const auto light = parseLightNumber(words[2]);
+        if (!light)
+            return "light number " + quoteArgument(words[2]) + " is not 1 to 4";
+        if (words[3] != "on" && words[3] != "off")
+            return quoteArgument(words[3]) + " is neither on nor off";
+        step.port = kSensorPort;
+        step.mask = sensorMask(*light);
+        step.value = words[3] == "on" ? step.mask : 0;
+        expected = 4;
+    } else if (kind == "light") {
+        if (words.size() < 4)
+            return std::string("light needs a light number 1 to 4 and a value 0 to 255");
+        const auto light = parseLightNumber(words[2]);
+        if (!light)
+            return "light number " + quoteArgument(words[2]) + " is not 1 to 4";
+        const auto value = parseByteValue(words[3]);
+        if (!value)
+            return "light value " + quoteArgument(words[3]) + " is not a whole number 0 to 255";
+        step.port = lightPort(*light);
+        step.mask = kWholeByte;
+        step.value = *value;
+        expected = 4;
+    } else {
+        return "unknown step " + quoteArgument(kind) + "; a step is sensor or light";
+    }
+    if (words.size() > expected)
+        return "unexpected " + quoteArgument(words[expected]) + " after the step";
+    return std::nullopt;
+}
+
+bool isRecording(std::string_view text)
+{
+    const auto newline = text.find('\n');
+    std::string_view first = text.substr(0, newline);
+    if (first.ends_with('\r'))
+        first.remove_suffix(1);
+    return first == kCsvHeader;
+}
+
+std::string describeStep(const PlayStep &step, std::uint8_t written)
+{
+    return "line " + std::to_string(step.line) + ": " + step.text + "; port "
+            + std::to_string(step.port) + " = " + std::to_string(written);
+}
+
+// What play last wrote to one sensor bit, or to one light, and when.
+struct SignalHistory {
+    std::uint8_t value;
+    Clock::TimePoint changedAt;
+};
+
+void sleepUntil(Clock &clock, Clock::TimePoint when, const std::function<bool()> &stop,
+                bool &stopped)
+{
+    // Slices of one poll keep Ctrl-C prompt during a long pause of the script.
+    constexpr Clock::Duration slice{100};
+    while (clock.now() < when) {
+        if (stop && stop()) {
+            stopped = true;
+            return;
+        }
+        clock.sleepFor(std::min(slice, when - clock.now()));
+    }
+}
+
+} // namespace
+
+ParsedPlay parseScript(std::string_view text)
+{
+    ParsedPlay parsed;
+    Clock::Duration previous{};
+    int number = 0;
+    for (std::string_view line : splitLines(text)) {
+        ++number;
+        if (const auto hash = line.find('#'); hash != std::string_view::npos)
+            line = line.substr(0, hash);
+        const auto words = splitWords(line);
+        if (words.empty())
+            continue;
+        PlayStep step{};
+        step.line = number;
+        if (auto error = parseScriptStep(words, previous, step)) {
+            parsed.error = ScriptError{number, *error};
+            parsed.steps.clear();
+            return parsed;
+        }
+        std::string written;
+        for (std::string_view word : words)
+            written += (written.empty() ? "" : " ") + std::string(word);
+        step.text = written;
+        previous = step.at;
+        parsed.steps.push_back(std::move(step));
+    }
+    if (parsed.steps.empty())
+        parsed.error = ScriptError{0, "holds no step"};
+    return parsed;
+}
+
+ParsedPlay parseRecording(std::string_view text)
+{
+    ParsedPlay parsed;
+    const auto lines = splitLines(text);
+    if (lines.empty() || lines[0] != kCsvHeader) {
+        parsed.error = ScriptError{1, "a recording starts with the line " + std::string(kCsvHeader)};
+        return parsed;
+    }
+    Clock::Duration previous{};
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i + 1);
+        const std::string_view line = lines[i];
+        if (line.empty())
+            continue;
+        const auto fail = [&](std::string what) {
+            parsed.error = ScriptError{number, std::move(what)};
+            parsed.steps.clear();
+            return parsed;
+        };
+        const auto comma1 = line.find(',');
+        const auto comma2 = comma1 == std::string_view::npos ? comma1 : line.find(',', comma1 + 1);
+        if (comma2 == std::string_view::npos || line.find(',', comma2 + 1) != std::string_view::npos)
+            return fail("a row is time_s,port,value");
+        PlayStep step{};
+        step.line = number;
+        if (auto error = parseTime(line.substr(0, comma1), previous, step.at))
+            return fail(*error);
+        const std::string_view portText = line.substr(comma1 + 1, comma2 - comma1 - 1);
+        const auto port = parsePort(portText);
+        if (!port || std::find(kJunctionPorts.begin(), kJunctionPorts.end(), *port) == kJunctionPorts.end())
+            return fail("port " + quoteArgument(portText) + " is not 150 or 160 to 163");
+        const std::string_view valueText = line.substr(comma2 + 1);
+        const auto value = parseByteValue(valueText);
+        if (!value)
+            return fail("value " + quoteArgument(valueText) + " is not a whole number 0 to 255");
+        step.port = *port;
+        step.mask = kWholeByte;
+        step.value = *value;
+        step.text = "port " + std::string(portText) + " " + std::string(valueText);
+        previous = step.at;
+        parsed.steps.push_back(std::move(step));
+    }
+    if (parsed.steps.empty())
+        parsed.error = ScriptError{0, "holds no row"};
+    return parsed;
+}
+
+ParsedPlay parsePlayText(std::string_view text)
+{
+    return isRecording(text) ? parseRecording(text) : parseScript(text);
+}
+
+PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<PlayStep> &steps,
+                      std::ostream &log, const std::function<bool()> &stop, Clock::Duration hold)
+{
+    PlayOutcome outcome;
+    // A light is one signal; each bit of the sensor port is a signal of its own, so two cars
+    // arriving together are not held apart.
+    std::map<std::pair<std::int32_t, int>, SignalHistory> history;
+    const auto signalsOf = [](const PlayStep &step) {
+        std::vector<std::pair<std::pair<std::int32_t, int>, std::uint8_t>> signals;
+        if (step.port != kSensorPort) {
+            signals.push_back({{step.port, -1}, step.value});
+            return signals;
+        }
+        for (int bit = 0; bit < 8; ++bit) {
+            if (step.mask >> bit & 1u)
+                signals.push_back({{step.port, bit}, static_cast<std::uint8_t>(step.value >> bit & 1u)});
+        }
+        return signals;
+    };
+
+    const Clock::TimePoint start = clock.now();
+    Clock::TimePoint previousDue = start;
+    for (const PlayStep &step : steps) {
+        Clock::TimePoint due = std::max(start + step.at, previousDue);
+        const auto signals = signalsOf(step);
+        for (const auto &[key, value] : signals) {
+            const auto it = history.find(key);
+            if (it != history.end() && it->second.value != value)
+                due = std::max(due, it->second.changedAt + hold);
+        }
+        sleepUntil(clock, due, stop, outcome.stopped);
+        if (outcome.stopped || (stop && stop())) {
+            outcome.stopped = true;
+            log << formatSeconds(clock.now() - start) << " s  stopped before line " << step.line
+                << std::endl;
+            return outcome;
+        }
+
+        std::uint8_t byte = step.value;
+        if (step.mask != kWholeByte)
+            byte = static_cast<std::uint8_t>((ports.read(step.port) & ~step.mask) | step.value);
+        ports.write(step.port, byte);
+
+        const Clock::TimePoint now = clock.now();
+        for (const auto &[key, value] : signals) {
+            auto it = history.find(key);
+            if (it == history.end())
+                history.emplace(key, SignalHistory{value, now});
+            else if (it->second.value != value)
+                it->second = SignalHistory{value, now};
+        }
+        log << formatSeconds(now - start) << " s  " << describeStep(step, byte);
+        const Clock::Duration late = due - (start + step.at);
+        if (late > Clock::Duration::zero())
+            log << " (" << formatSeconds(late) << " s late, so the change before it is held "
+                << formatSeconds(hold) << " s)";
+        log << std::endl;
+        previousDue = due;
+        ++outcome.done;
+    }
+    return outcome;
+}
+
+int runPlay(Context &ctx, const Args &args)
+{
+    constexpr std::string_view command = "play";
+    std::optional<std::string> path;
+    for (const std::string &arg : args) {
+        if (looksLikeOptionArg(arg))
+            return ctx.failUsage(command, "unknown option " + quoteArgument(arg));
+        if (path)
+            return ctx.failUsage(command, "unexpected argument " + quoteArgument(arg)
+                                         + " after SCRIPT " + quoteArgument(*path));
+        path = arg;
+    }
+    if (!path || path->empty())
+        return ctx.failUsage(command, "missing SCRIPT to play");
+
+    // Nothing is written until the whole script has been read and found sound.
+    std::error_code ec;
+    if (std::filesystem::is_directory(*path, ec))
+        return ctx.failUsage(command, *path + ": is a directory, not a script");
+    const auto size = std::filesystem::file_size(*path, ec);
+    if (!ec && size > kLargestPlayFile)
+        return ctx.failUsage(command, *path + ": too large for a script or a recording");
+    std::ifstream in(*path, std::ios::binary);
+    if (!in)
+        return ctx.failUsage(command, *path + ": cannot be read: " + std::strerror(errno));
+    std::string text;
+    text.reserve(ec ? 0 : static_cast<std::size_t>(size));
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return ctx.failUsage(command, *path + ": cannot be read");
+
+    const ParsedPlay parsed = parsePlayText(text);
+    if (parsed.error) {
+        const std::string where =
+                parsed.error->line > 0 ? *path + ":" + std::to_string(parsed.error->line) : *path;
+        return ctx.failUsage(command, where + ": " + parsed.error->what);
+    }
+
+    const io::PortFileLocation portFile = ctx.portFile();
+    if (portFile.error)
+        return ctx.failAccess(*portFile.error);
+    ctx.out << "play: " << parsed.steps.size() << (parsed.steps.size() == 1 ? " step" : " steps")
+            << " from " << *path << " on " << portFile.path << std::endl;
+    ContextPorts ports(ctx, io::WhenMissing::Create);
+    try {
+        playSteps(ports, ctx.clock, parsed.steps, ctx.out, [&] { return ctx.stopping(); });
+    } catch (const PortFailure &failure) {
+        return ctx.failAccess(failure.error());
+    }
+    return kExitOk;
+}
+
+} // namespace bexen::ports
