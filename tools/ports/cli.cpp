@@ -1,13 +1,17 @@
 #include "cli.h"
 
 #include "commands_basic.h"
+#include "demo.h"
 #include "interrupt.h"
+#include "recorder.h"
+#include "script.h"
 #include "version.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 
 namespace bexen::ports {
@@ -21,10 +25,42 @@ constexpr std::array kCommands{
             "store each byte, creating the port file if it is missing", "", runSet},
     Command{"dump", "", "show the sensors (port 150) and the four lights (ports 160 to 163)",
             "", runDump},
-    Command{"watch", "[--interval MS]",
+    Command{"watch", "[--interval MS] [--check]",
             "print a timed line whenever the sensors or a light change, until Ctrl-C",
-            "  --interval MS   poll every MS milliseconds (default 100, as the panel does)\n",
+            "  --interval MS   poll every MS milliseconds (default 100, as the panel does)\n"
+            "  --check         report only the junction's violations, as they happen: a light\n"
+            "                  value outside 0..4, both roads moving, a light changing where\n"
+            "                  its cycle does not go, a car left waiting; a summary at the end,\n"
+            "                  exit status 3 when anything was violated\n"
+            "  --max-wait S    with --check: the longest a car may wait for green (default 60)\n"
+            "  --duration S    with --check: stop after S seconds\n",
             runWatch},
+    Command{"demo", "[OPTIONS]",
+            "play the emulated program: drive the lights from the sensors, until Ctrl-C",
+            "  --min-green S   shortest green before a car across takes its turn (default 5)\n"
+            "  --max-green S   longest green even with no car across (default: none)\n"
+            "  --yellow S      yellow after green (default 2)\n"
+            "  --red-yellow S  red and yellow before green (default 1)\n"
+            "  --all-red S     every light red between the two roads' turns (default 1)\n"
+            "  --duration S    stop after S seconds, as Ctrl-C does\n"
+            "Ctrl-C ends the running phase safely and leaves every light red.\n",
+            runDemo},
+    Command{"record", "[OPTIONS] FILE",
+            "record every change of the sensors and lights into FILE, until Ctrl-C",
+            "  --format F      csv (default: time_s,port,value rows, the state at 0 first) or\n"
+            "                  vcd (for waveform viewers such as GTKWave and PulseView)\n"
+            "  --interval MS   poll every MS milliseconds (default 100, as the panel does)\n"
+            "  --duration S    stop after S seconds\n",
+            runRecord},
+    Command{"play", "SCRIPT",
+            "set sensors and lights on a timeline from SCRIPT, or replay a CSV recording",
+            "  SCRIPT          one step a line, TIME in seconds from the start:\n"
+            "                    TIME sensor LIGHT on|off  a car arrives at (leaves) light LIGHT\n"
+            "                    TIME light LIGHT VALUE    light LIGHT (1 to 4) shows VALUE\n"
+            "                  \"#\" starts a comment. Each change is held at least 0.2 s; a\n"
+            "                  step that comes sooner waits. A CSV file made by record is\n"
+            "                  replayed as it was recorded.\n",
+            runPlay},
 };
 
 constexpr std::string_view kGeneralOptions =
@@ -121,9 +157,28 @@ io::PortFileLocation Context::portFile() const
 
 io::ReadOutcome Context::read(std::int32_t port, io::WhenMissing whenMissing) const
 {
-    if (!fileOverride.empty())
-        return io::readPortByte(port, fileOverride, whenMissing);
-    return io::readPortByte(port, whenMissing);
+    if (whenMissing == io::WhenMissing::Create) {
+        if (!fileOverride.empty())
+            return io::readPortByte(port, fileOverride, whenMissing);
+        return io::readPortByte(port, whenMissing);
+    }
+
+    const io::PortFileLocation location = portFile();
+    if (location.error)
+        return {0, location.error};
+    io::ReadOutcome outcome = io::readPortByte(port, location.path, whenMissing);
+    // A missing port file reads 0 because the emulator has not made it yet; a missing directory
+    // means the user named the wrong place (a mistyped --file or TMPDIR), and all those zeros
+    // would only hide that.
+    if (!outcome.error && outcome.value == 0) {
+        const std::filesystem::path dir = std::filesystem::path(location.path).parent_path();
+        std::error_code ec;
+        if (!dir.empty()
+            && std::filesystem::status(dir, ec).type() == std::filesystem::file_type::not_found)
+            outcome.error = io::AccessError{location.path,
+                                            "its directory " + dir.string() + " does not exist"};
+    }
+    return outcome;
 }
 
 std::optional<io::AccessError> Context::write(std::int32_t port, std::uint8_t value) const

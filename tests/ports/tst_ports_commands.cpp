@@ -1,0 +1,655 @@
+#include "cli.h"
+#include "clock.h"
+#include "interrupt.h"
+#include "support/private_tmpdir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtTest>
+
+#include <chrono>
+#include <ctime>
+#include <sstream>
+#include <unistd.h>
+
+using namespace bexen::ports;
+using namespace std::chrono;
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Args toArgs(const QStringList &list)
+{
+    Args args;
+    for (const QString &s : list)
+        args.push_back(s.toStdString());
+    return args;
+}
+
+Outcome runIn(const QStringList &args, Clock &clock, std::function<bool()> stopWhen = {})
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    Outcome o;
+    o.code = runTool(toArgs(args), out, err, clock, std::move(stopWhen));
+    o.out = QString::fromStdString(out.str());
+    o.err = QString::fromStdString(err.str());
+    return o;
+}
+
+Outcome run(const QStringList &args)
+{
+    ManualClock clock;
+    // A command that loops gets one poll and no more: these tests are about its answer.
+    return runIn(args, clock, [&clock] { return clock.elapsed() >= milliseconds(100); });
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A port file with the given bytes at the junction's offsets (50, 60 to 63) and 0 elsewhere.
+QByteArray junctionFile(quint8 sensors, quint8 l1, quint8 l2, quint8 l3, quint8 l4)
+{
+    QByteArray bytes(64, '\0');
+    bytes[50] = char(sensors);
+    bytes[60] = char(l1);
+    bytes[61] = char(l2);
+    bytes[62] = char(l3);
+    bytes[63] = char(l4);
+    return bytes;
+}
+
+// Port writes due at chosen moments of a run, each made once, at the first step of the clock
+// that reaches its time.
+class PortTimeline {
+public:
+    struct Step {
+        milliseconds at;
+        std::int32_t port;
+        std::uint8_t value;
+    };
+    PortTimeline(std::string path, std::vector<Step> steps)
+        : m_path(std::move(path)), m_steps(std::move(steps))
+    {
+    }
+    void apply(milliseconds now)
+    {
+        while (m_next < m_steps.size() && m_steps[m_next].at <= now) {
+            const Step &s = m_steps[m_next++];
+            QVERIFY(!bexen::io::writePortByte(s.port, s.value, m_path));
+        }
+    }
+    bool done() const { return m_next == m_steps.size(); }
+
+private:
+    std::string m_path;
+    std::vector<Step> m_steps;
+    std::size_t m_next = 0;
+};
+
+// 2026-12-08 14:03:07.412 UTC, the moment every watch in these tests starts.
+const system_clock::time_point kWatchStart =
+        sys_days{year{2026} / December / 8} + hours{14} + minutes{3} + seconds{7}
+        + milliseconds{412};
+
+} // namespace
+
+class TestPortsCommands : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void badArguments_data();
+    void badArguments();
+
+    void setThenGet();
+    void setKeepsTheEmulatorsBytes();
+    void getPastTheEndReadsZero();
+    void readingCommandsCreateNothing_data();
+    void readingCommandsCreateNothing();
+    void fileOption_data();
+    void fileOption();
+    void where();
+    void missingDirectoryFails_data();
+    void missingDirectoryFails();
+    void fileOfAnotherUserFails();
+
+    void dump_data();
+    void dump();
+    void dumpSaysWhenTheFileIsMissing();
+
+    void watchPrintsEachChange();
+    void watchAtAnotherInterval();
+    void watchStopsOnCtrlC();
+    void watchFailsWhenTheFileTurnsIntoADirectory();
+
+    void help();
+    void commandHelp();
+    void version();
+};
+
+void TestPortsCommands::initTestCase()
+{
+    qputenv("TZ", "UTC");
+    tzset();
+}
+
+void TestPortsCommands::init()
+{
+    clearStopRequest();
+}
+
+void TestPortsCommands::badArguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("expectedError");
+
+    QTest::newRow("no command") << QStringList{} << "bexen-ports: missing COMMAND";
+    QTest::newRow("unknown command") << QStringList{"frobnicate"}
+                                     << "bexen-ports: unknown command \"frobnicate\"";
+    QTest::newRow("command in capitals") << QStringList{"GET", "150"}
+                                         << "bexen-ports: unknown command \"GET\"";
+
+    // get
+    QTest::newRow("get nothing") << QStringList{"get"} << "bexen-ports: get: missing PORT";
+    QTest::newRow("get 99") << QStringList{"get", "99"}
+                            << "bexen-ports: get: port \"99\" is not a whole number from 100 to 65535";
+    QTest::newRow("get 65536") << QStringList{"get", "150", "65536"}
+                               << "bexen-ports: get: port \"65536\" is not";
+    QTest::newRow("get negative") << QStringList{"get", "-150"} << "port \"-150\" is not";
+    QTest::newRow("get hex") << QStringList{"get", "0x96"} << "port \"0x96\" is not";
+    QTest::newRow("get word") << QStringList{"get", "sensors"} << "port \"sensors\" is not";
+    QTest::newRow("get empty") << QStringList{"get", ""} << "port \"\" is not";
+    QTest::newRow("get escape sequence") << QStringList{"get", "\x1b[2J"}
+                                         << "port \"\\x1b[2J\" is not";
+    QTest::newRow("get unknown option") << QStringList{"get", "--all"}
+                                        << "bexen-ports: get: unknown option \"--all\"";
+
+    // set: nothing is written unless every pair is good
+    QTest::newRow("set nothing") << QStringList{"set"} << "bexen-ports: set: missing PORT VALUE";
+    QTest::newRow("set port only") << QStringList{"set", "150"}
+                                   << "bexen-ports: set: missing VALUE for port 150";
+    QTest::newRow("set last value missing") << QStringList{"set", "150", "7", "160"}
+                                            << "missing VALUE for port 160";
+    QTest::newRow("set 256") << QStringList{"set", "150", "256"}
+                             << "bexen-ports: set: value \"256\" is not a whole number from 0 to 255";
+    QTest::newRow("set -1") << QStringList{"set", "160", "-1"} << "value \"-1\" is not";
+    QTest::newRow("set green by name") << QStringList{"set", "160", "green"}
+                                       << "value \"green\" is not";
+    QTest::newRow("set bad second port") << QStringList{"set", "150", "7", "99", "1"}
+                                         << "port \"99\" is not";
+    QTest::newRow("set bad second value") << QStringList{"set", "150", "7", "160", "1000"}
+                                          << "value \"1000\" is not";
+
+    // commands without arguments
+    QTest::newRow("where with argument") << QStringList{"where", "150"}
+                                         << "bexen-ports: where: takes no arguments";
+    QTest::newRow("dump with argument") << QStringList{"dump", "160"}
+                                        << "bexen-ports: dump: takes no arguments";
+    QTest::newRow("dump unknown option") << QStringList{"dump", "--all"}
+                                         << "bexen-ports: dump: unknown option \"--all\"";
+
+    // watch
+    QTest::newRow("watch interval missing") << QStringList{"watch", "--interval"}
+                                            << "bexen-ports: watch: --interval needs";
+    QTest::newRow("watch interval 0") << QStringList{"watch", "--interval", "0"}
+                                      << "bexen-ports: watch: interval \"0\" is not";
+    QTest::newRow("watch interval word") << QStringList{"watch", "--interval=fast"}
+                                         << "interval \"fast\" is not";
+    QTest::newRow("watch interval seconds") << QStringList{"watch", "--interval", "0.1"}
+                                            << "interval \"0.1\" is not";
+    QTest::newRow("watch stray argument") << QStringList{"watch", "160"}
+                                          << "bexen-ports: watch: unexpected argument \"160\"";
+    QTest::newRow("watch unknown option") << QStringList{"watch", "--rate", "10"}
+                                          << "bexen-ports: watch: unknown option \"--rate\"";
+
+    // --file
+    QTest::newRow("file without path") << QStringList{"get", "150", "--file"}
+                                       << "bexen-ports: --file needs a PATH";
+    QTest::newRow("file empty") << QStringList{"--file", "", "set", "150", "1"}
+                                << "bexen-ports: --file needs a PATH, not an empty one";
+    QTest::newRow("file empty with =") << QStringList{"--file=", "set", "150", "1"}
+                                       << "--file needs a PATH, not an empty one";
+    QTest::newRow("file twice") << QStringList{"--file", "a", "--file", "b", "set", "150", "1"}
+                                << "bexen-ports: --file given twice";
+}
+
+void TestPortsCommands::badArguments()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, expectedError);
+
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    // A port file the emulator left; a bad command line must not change a byte of it.
+    const QByteArray before = junctionFile(3, 1, 2, 3, 4);
+    QVERIFY(tmp.writePortBytes(before));
+
+    const Outcome o = run(args);
+    QCOMPARE(o.code, 2);
+    QVERIFY2(o.err.contains(expectedError), qPrintable("stderr: " + o.err));
+    QVERIFY2(o.err.count(QLatin1Char('\n')) == 1 && o.err.endsWith(QLatin1Char('\n')),
+             qPrintable("not one line: " + o.err));
+    QVERIFY2(o.out.isEmpty(), qPrintable("stdout: " + o.out));
+    QCOMPARE(tmp.portBytes(), before);
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+             QStringList{"emu_port.dat"});
+}
+
+void TestPortsCommands::setThenGet()
+{
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+
+    const Outcome set = run({"set", "150", "5", "160", "4", "163", "255"});
+    QCOMPARE(set.code, 0);
+    QCOMPARE(set.out, QString());
+    QCOMPARE(set.err, QString());
+
+    // Port 163 is offset 63, so the new file is 64 bytes, zero but for offsets 50, 60 and 63.
+    QByteArray expected(64, '\0');
+    expected[50] = char(5);
+    expected[60] = char(4);
+    expected[63] = char(255);
+    QCOMPARE(tmp.portBytes(), expected);
+
+    const Outcome get = run({"get", "150", "160", "161", "163", "150"});
+    QCOMPARE(get.code, 0);
+    QCOMPARE(get.out, QString("5\n4\n0\n255\n5\n"));
+    QCOMPARE(get.err, QString());
+
+    // The same port twice in one set: the later value stays.
+    QCOMPARE(run({"set", "160", "1", "160", "3"}).code, 0);
+    QCOMPARE(run({"get", "160"}).out, QString("3\n"));
+}
+
+void TestPortsCommands::setKeepsTheEmulatorsBytes()
+{
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    QByteArray bytes(200, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 7 + 3);
+    QVERIFY(tmp.writePortBytes(bytes));
+
+    QCOMPARE(run({"set", "161", "2", "100", "9", "299", "77"}).code, 0);
+
+    bytes[61] = char(2);
+    bytes[0] = char(9);
+    bytes[199] = char(77);
+    QCOMPARE(tmp.portBytes(), bytes);
+}
+
+void TestPortsCommands::getPastTheEndReadsZero()
+{
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    QByteArray bytes(61, '\0');
+    bytes[60] = char(4);
+    QVERIFY(tmp.writePortBytes(bytes));
+
+    const Outcome o = run({"get", "160", "161", "162", "163", "65535"});
+    QCOMPARE(o.code, 0);
+    QCOMPARE(o.out, QString("4\n0\n0\n0\n0\n"));
+    QCOMPARE(tmp.portBytes().size(), 61);
+}
+
+void TestPortsCommands::readingCommandsCreateNothing_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("expectedOut");
+
+    QTest::newRow("get") << QStringList{"get", "150", "160"} << "0\n0\n";
+    QTest::newRow("dump") << QStringList{"dump"} << "";
+    QTest::newRow("watch") << QStringList{"watch"} << "";
+    QTest::newRow("where") << QStringList{"where"} << "";
+}
+
+void TestPortsCommands::readingCommandsCreateNothing()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, expectedOut);
+
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    const Outcome o = run(args);
+    QCOMPARE(o.code, 0);
+    QCOMPARE(o.err, QString());
+    if (!expectedOut.isEmpty())
+        QCOMPARE(o.out, expectedOut);
+    QVERIFY(!QFileInfo::exists(tmp.portFile()));
+    QVERIFY(QDir(tmp.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System
+                                      | QDir::Hidden));
+}
+
+void TestPortsCommands::fileOption_data()
+{
+    QTest::addColumn<QString>("form");
+
+    QTest::newRow("before the command") << "before";
+    QTest::newRow("after the command") << "after";
+    QTest::newRow("with =") << "equals";
+}
+
+void TestPortsCommands::fileOption()
+{
+    QFETCH(QString, form);
+
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    QTemporaryDir other;
+    QVERIFY(other.isValid());
+    const QString path = other.filePath("emulator-ports.bin");
+
+    const auto withFile = [&](QStringList args) {
+        if (form == "before")
+            return QStringList{"--file", path} + args;
+        if (form == "after")
+            return args + QStringList{"--file", path};
+        return QStringList{"--file=" + path} + args;
+    };
+
+    QCOMPARE(run(withFile({"set", "162", "3"})).code, 0);
+    QByteArray expected(63, '\0');
+    expected[62] = char(3);
+    QCOMPARE(fileBytes(path), expected);
+    QVERIFY2(!QFileInfo::exists(tmp.portFile()), "the temporary directory's file was made");
+
+    QCOMPARE(run(withFile({"get", "162"})).out, QString("3\n"));
+    QCOMPARE(run(withFile({"where"})).out, path + "\n");
+    QVERIFY(run(withFile({"dump"})).out.contains("light 3 (port 162): 3 yellow\n"));
+}
+
+void TestPortsCommands::where()
+{
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    const Outcome o = run({"where"});
+    QCOMPARE(o.code, 0);
+    QCOMPARE(o.out, tmp.path() + "/emu_port.dat\n");
+
+    // The temporary directory is asked afresh: a changed TMPDIR moves the file.
+    QTemporaryDir other;
+    QVERIFY(other.isValid());
+    qputenv("TMPDIR", (other.path() + "/").toLocal8Bit());
+    QCOMPARE(run({"where"}).out, other.path() + "/emu_port.dat\n");
+}
+
+void TestPortsCommands::missingDirectoryFails_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("viaFileOption");
+
+    QTest::newRow("get, --file") << QStringList{"get", "150"} << true;
+    QTest::newRow("set, --file") << QStringList{"set", "150", "1"} << true;
+    QTest::newRow("dump, --file") << QStringList{"dump"} << true;
+    QTest::newRow("watch, --file") << QStringList{"watch"} << true;
+    QTest::newRow("get, TMPDIR") << QStringList{"get", "150"} << false;
+    QTest::newRow("set, TMPDIR") << QStringList{"set", "150", "1"} << false;
+    QTest::newRow("dump, TMPDIR") << QStringList{"dump"} << false;
+}
+
+void TestPortsCommands::missingDirectoryFails()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, viaFileOption);
+
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString dir = tmp.filePath("no-such-dir");
+    const QString path = dir + "/emu_port.dat";
+    if (viaFileOption)
+        args << "--file" << path;
+    else
+        qputenv("TMPDIR", dir.toLocal8Bit());
+
+    const Outcome o = run(args);
+    QCOMPARE(o.code, 1);
+    QVERIFY2(o.err.startsWith("bexen-ports: " + path + ": "), qPrintable(o.err));
+    QCOMPARE(o.err.count(QLatin1Char('\n')), 1);
+    QVERIFY(!QFileInfo::exists(dir));
+}
+
+void TestPortsCommands::fileOfAnotherUserFails()
+{
+    if (::geteuid() != 0)
+        QSKIP("giving a file to another user needs root");
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    const QByteArray before = junctionFile(1, 4, 1, 4, 1);
+    QVERIFY(tmp.writePortBytes(before));
+    QCOMPARE(::chown(QFile::encodeName(tmp.portFile()).constData(), 4321, 4321), 0);
+
+    for (const QStringList &args : {QStringList{"get", "150"}, QStringList{"set", "150", "0"},
+                                    QStringList{"dump"}}) {
+        const Outcome o = run(args);
+        QCOMPARE(o.code, 1);
+        QVERIFY2(o.err.startsWith("bexen-ports: " + tmp.portFile() + ": "), qPrintable(o.err));
+        QVERIFY2(o.err.contains("another user"), qPrintable(o.err));
+    }
+    QCOMPARE(tmp.portBytes(), before);
+}
+
+void TestPortsCommands::dump_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("expectedLines");
+
+    QTest::newRow("all dark, no car")
+            << junctionFile(0, 0, 0, 0, 0)
+            << QStringList{"sensors (port 150): 0 = 00000000, no car waiting",
+                           "light 1 (port 160): 0 dark", "light 2 (port 161): 0 dark",
+                           "light 3 (port 162): 0 dark", "light 4 (port 163): 0 dark"};
+    QTest::newRow("every light value")
+            << junctionFile(1, 1, 2, 3, 4)
+            << QStringList{"sensors (port 150): 1 = 00000001, car waiting at light 1",
+                           "light 1 (port 160): 1 red", "light 2 (port 161): 2 red and yellow",
+                           "light 3 (port 162): 3 yellow", "light 4 (port 163): 4 green"};
+    QTest::newRow("two cars, values out of range")
+            << junctionFile(5, 5, 255, 128, 0)
+            << QStringList{"sensors (port 150): 5 = 00000101, cars waiting at lights 1 and 3",
+                           "light 1 (port 160): 5 out of range, shown dark",
+                           "light 2 (port 161): 255 out of range, shown dark",
+                           "light 3 (port 162): 128 out of range, shown dark",
+                           "light 4 (port 163): 0 dark"};
+    QTest::newRow("every car")
+            << junctionFile(15, 4, 1, 4, 1)
+            << QStringList{"sensors (port 150): 15 = 00001111, cars waiting at lights 1, 2, 3 and 4",
+                           "light 1 (port 160): 4 green", "light 2 (port 161): 1 red",
+                           "light 3 (port 162): 4 green", "light 4 (port 163): 1 red"};
+    // Bits 4 to 7 are no sensor's: shown, but no car.
+    QTest::newRow("high bits only")
+            << junctionFile(0xA8, 1, 1, 1, 1)
+            << QStringList{"sensors (port 150): 168 = 10101000, car waiting at light 4",
+                           "light 1 (port 160): 1 red", "light 2 (port 161): 1 red",
+                           "light 3 (port 162): 1 red", "light 4 (port 163): 1 red"};
+    // The panel has written the sensor byte but the emulated program no light yet: the file
+    // ends at offset 50 and the lights past its end read 0.
+    QTest::newRow("short file")
+            << QByteArray(51, char(2))
+            << QStringList{"sensors (port 150): 2 = 00000010, car waiting at light 2",
+                           "light 1 (port 160): 0 dark", "light 2 (port 161): 0 dark",
+                           "light 3 (port 162): 0 dark", "light 4 (port 163): 0 dark"};
+}
+
+void TestPortsCommands::dump()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, expectedLines);
+
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(tmp.writePortBytes(file));
+    const Outcome o = run({"dump"});
+    QCOMPARE(o.code, 0);
+    QCOMPARE(o.err, QString());
+    const QStringList lines = o.out.split(QLatin1Char('\n'));
+    QCOMPARE(lines.first(), "port file: " + tmp.portFile());
+    QCOMPARE(lines.mid(1), expectedLines + QStringList{""});
+    QCOMPARE(tmp.portBytes(), file);
+}
+
+void TestPortsCommands::dumpSaysWhenTheFileIsMissing()
+{
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    const Outcome o = run({"dump"});
+    QCOMPARE(o.code, 0);
+    QVERIFY2(o.out.startsWith("port file: " + tmp.portFile()
+                              + " (not there yet: every port reads 0)\n"),
+             qPrintable(o.out));
+    QVERIFY(o.out.contains("light 4 (port 163): 0 dark\n"));
+}
+
+void TestPortsCommands::watchPrintsEachChange()
+{
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(tmp.writePortBytes(junctionFile(0, 1, 1, 1, 1)));
+
+    // The emulator and the panel at work while the watch polls every 100 ms: each change is in
+    // the file by the poll at its time.
+    ManualClock clock(kWatchStart);
+    PortTimeline timeline(tmp.portFileStd(), {
+            {milliseconds(200), 160, 2},
+            {milliseconds(300), 160, 4},
+            {milliseconds(500), 150, 2},
+            {milliseconds(500), 161, 9},
+            // Written again with the value it has: no change to report.
+            {milliseconds(600), 162, 1},
+            // A byte the junction does not use.
+            {milliseconds(700), 170, 4},
+    });
+    clock.onAdvance = [&](ManualClock &c) { timeline.apply(c.elapsed()); };
+    const Outcome o = runIn({"watch"}, clock, [&] { return clock.elapsed() >= seconds(1); });
+
+    QCOMPARE(o.code, 0);
+    QCOMPARE(o.err, QString());
+    const QStringList expected{
+            "2026-12-08 14:03:07.412  sensors (port 150): 0 = 00000000, no car waiting",
+            "2026-12-08 14:03:07.412  light 1 (port 160): 1 red",
+            "2026-12-08 14:03:07.412  light 2 (port 161): 1 red",
+            "2026-12-08 14:03:07.412  light 3 (port 162): 1 red",
+            "2026-12-08 14:03:07.412  light 4 (port 163): 1 red",
+            "2026-12-08 14:03:07.612  light 1 (port 160): 2 red and yellow",
+            "2026-12-08 14:03:07.712  light 1 (port 160): 4 green",
+            "2026-12-08 14:03:07.912  sensors (port 150): 2 = 00000010, car waiting at light 2",
+            "2026-12-08 14:03:07.912  light 2 (port 161): 9 out of range, shown dark",
+            "",
+    };
+    QCOMPARE(o.out.split(QLatin1Char('\n')), expected);
+    QVERIFY(timeline.done());
+}
+
+void TestPortsCommands::watchAtAnotherInterval()
+{
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+
+    ManualClock clock(kWatchStart);
+    PortTimeline timeline(tmp.portFileStd(), {{milliseconds(260), 163, 3}});
+    clock.onAdvance = [&](ManualClock &c) { timeline.apply(c.elapsed()); };
+    const Outcome o = runIn({"watch", "--interval", "250"}, clock,
+                            [&] { return clock.elapsed() >= seconds(1); });
+    QCOMPARE(o.code, 0);
+    const QStringList lines = o.out.split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 7);
+    // Polls at 250, 500, 750 ms: a change made just after the first shows at the second.
+    QCOMPARE(lines.at(5), QString("2026-12-08 14:03:07.912  light 4 (port 163): 3 yellow"));
+}
+
+void TestPortsCommands::watchStopsOnCtrlC()
+{
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    const std::string path = tmp.portFileStd();
+
+    ManualClock clock(kWatchStart);
+    clock.onAdvance = [&](ManualClock &c) {
+        if (c.elapsed() == milliseconds(200))
+            bexen::io::writePortByte(160, 4, path);
+        if (c.elapsed() == milliseconds(300))
+            requestStop();
+        // Were the stop missed, the watch would run on; this change must never be printed.
+        if (c.elapsed() == milliseconds(400))
+            bexen::io::writePortByte(161, 4, path);
+        QVERIFY(c.elapsed() < seconds(5));
+    };
+    const Outcome o = runIn({"watch"}, clock,
+                            [&] { return clock.elapsed() >= seconds(5); });
+    clearStopRequest();
+    QCOMPARE(o.code, 0);
+    QVERIFY(o.out.contains("light 1 (port 160): 4 green"));
+    QVERIFY2(!o.out.contains("light 2 (port 161): 4"), qPrintable(o.out));
+    QCOMPARE(clock.elapsed(), milliseconds(300));
+}
+
+void TestPortsCommands::watchFailsWhenTheFileTurnsIntoADirectory()
+{
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(tmp.writePortBytes(junctionFile(0, 1, 1, 1, 1)));
+
+    ManualClock clock(kWatchStart);
+    clock.onAdvance = [&](ManualClock &c) {
+        if (c.elapsed() == milliseconds(300)) {
+            QFile::remove(tmp.portFile());
+            QDir().mkdir(tmp.portFile());
+        }
+    };
+    const Outcome o = runIn({"watch"}, clock, [&] { return clock.elapsed() >= seconds(2); });
+    QCOMPARE(o.code, 1);
+    QCOMPARE(o.err, "bexen-ports: " + tmp.portFile() + ": is a directory, not a regular file\n");
+    QCOMPARE(clock.elapsed(), milliseconds(300));
+}
+
+void TestPortsCommands::help()
+{
+    for (const QStringList &args : {QStringList{"--help"}, QStringList{"-h"},
+                                    QStringList{"--help", "nonsense"}}) {
+        const Outcome o = run(args);
+        QCOMPARE(o.code, 0);
+        QCOMPARE(o.err, QString());
+        QVERIFY(o.out.startsWith("Usage: bexen-ports [--file PATH] COMMAND [ARGUMENTS]...\n"));
+        for (const char *line : {"\n  where ", "\n  get PORT... ",
+                                 "\n  set PORT VALUE [PORT VALUE]... ", "\n  dump ",
+                                 "\n  watch [--interval MS]", "\n  --file PATH ",
+                                 "\n  --version "})
+            QVERIFY2(o.out.contains(QLatin1String(line)), line);
+    }
+}
+
+void TestPortsCommands::commandHelp()
+{
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    // --help wins over the command's own work, wherever it stands: nothing is written.
+    const Outcome o = run({"set", "150", "1", "--help"});
+    QCOMPARE(o.code, 0);
+    QVERIFY(o.out.startsWith("Usage: bexen-ports [--file PATH] set PORT VALUE [PORT VALUE]...\n"));
+    QVERIFY(!QFileInfo::exists(tmp.portFile()));
+
+    QVERIFY(run({"watch", "--help"}).out.contains("--interval MS"));
+}
+
+void TestPortsCommands::version()
+{
+    const Outcome o = run({"--version"});
+    QCOMPARE(o.code, 0);
+    static const QRegularExpression re("^bexen-ports \\d+\\.\\d+\\.\\d+\n$");
+    QVERIFY2(re.match(o.out).hasMatch(), qPrintable(o.out));
+}
+
+QTEST_GUILESS_MAIN(TestPortsCommands)
+#include "tst_ports_commands.moc"
