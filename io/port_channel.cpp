@@ -52,7 +52,8 @@ PortFileLocation locatePortFile()
         // file, so there is none.
         return {{},
                 AccessError{std::string(kPortFileName) + " in the temporary directory",
-                            "the temporary directory's path is " + std::to_string(count)
+                            // The count is the size the query needs, its terminating zero included.
+                            "the temporary directory's path is " + std::to_string(count - 1)
                                     + " characters long; at most "
                                     + std::to_string(kTempPathLengthPassed - 1)
                                     + " are supported"}};

@@ -11,7 +11,9 @@
 #include <chrono>
 #include <ctime>
 #include <sstream>
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 using namespace bexen::ports;
 using namespace std::chrono;
@@ -124,6 +126,8 @@ private slots:
     void missingDirectoryFails_data();
     void missingDirectoryFails();
     void fileOfAnotherUserFails();
+    void temporaryDirectoryTooLong_data();
+    void temporaryDirectoryTooLong();
 
     void dump_data();
     void dump();
@@ -423,6 +427,9 @@ void TestPortsCommands::missingDirectoryFails()
 
 void TestPortsCommands::fileOfAnotherUserFails()
 {
+#ifndef Q_OS_UNIX
+    QSKIP("file owners are a POSIX matter");
+#else
     if (::geteuid() != 0)
         QSKIP("giving a file to another user needs root");
     PrivateTmpDir tmp;
@@ -439,6 +446,33 @@ void TestPortsCommands::fileOfAnotherUserFails()
         QVERIFY2(o.err.contains("another user"), qPrintable(o.err));
     }
     QCOMPARE(tmp.portBytes(), before);
+#endif
+}
+
+void TestPortsCommands::temporaryDirectoryTooLong_data()
+{
+    QTest::addColumn<QStringList>("args");
+
+    QTest::newRow("where") << QStringList{"where"};
+    QTest::newRow("get") << QStringList{"get", "150"};
+    QTest::newRow("set") << QStringList{"set", "150", "1"};
+    QTest::newRow("dump") << QStringList{"dump"};
+}
+
+void TestPortsCommands::temporaryDirectoryTooLong()
+{
+    QFETCH(QStringList, args);
+
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    // 600 characters: more than the 499 the directory query is given, so no file can be named.
+    qputenv("TMPDIR", "/" + QByteArray(599, 'd'));
+    const Outcome o = run(args);
+    QCOMPARE(o.code, 1);
+    QVERIFY2(o.err.startsWith("bexen-ports: emu_port.dat in the temporary directory: "),
+             qPrintable(o.err));
+    QVERIFY2(o.err.contains("600 characters"), qPrintable(o.err));
+    QCOMPARE(o.out, QString());
 }
 
 void TestPortsCommands::dump_data()
