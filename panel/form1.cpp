@@ -1,0 +1,281 @@
+#include "form1.h"
+
+#include "junction.h"
+#include "pictures/light_pictures.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTimer>
+
+#include <algorithm>
+#include <charconv>
+
+namespace bexen::panel {
+namespace {
+
+QString toQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString elementName(std::string_view name, int index)
+{
+    return index < 0 ? toQString(name) : QStringLiteral("%1[%2]").arg(toQString(name)).arg(index);
+}
+
+QColor shade(Colour which)
+{
+    return colour(which, QApplication::palette());
+}
+
+void paintWith(QWidget &widget, QPalette::ColorRole role, const QColor &value)
+{
+    QPalette palette = widget.palette();
+    palette.setColor(role, value);
+    widget.setPalette(palette);
+}
+
+const LightSpec &lightOfImage18(int image18Index)
+{
+    return *std::find_if(std::begin(kLights), std::end(kLights),
+                         [&](const LightSpec &light) { return light.image18 == image18Index; });
+}
+
+int labelNumber(std::string_view name)
+{
+    int number = 0;
+    const std::string_view digits = name.substr(name.find_first_of("0123456789"));
+    std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    return number;
+}
+
+} // namespace
+
+void registerFontSubstitutes()
+{
+    static const bool registered = [] {
+        QFont::insertSubstitutions(toQString(kFormFontFamily),
+                                   {QStringLiteral("Microsoft Sans Serif"),
+                                    QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                    QStringLiteral("Arial")});
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent)
+{
+    registerFontSubstitutes();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(toQString(kFormCaption));
+    setWindowIcon(pictures::panelIcon());
+    setFixedSize(toPixels(kFormWidthTwips), toPixels(kFormHeightTwips));
+    setAutoFillBackground(true);
+    paintWith(*this, QPalette::Window, shade(Colour::LightYellow));
+
+    QFont formFont(toQString(kFormFontFamily));
+    formFont.setStyleHint(QFont::SansSerif);
+    formFont.setPixelSize(kFormFontPixels);
+    setFont(formFont);
+
+    buildPictureBoxes();
+    buildLabels();
+    buildImages();
+    buildCheckBoxes();
+    buildTextBoxes();
+    chainTabOrder();
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(kTimer1IntervalMs);
+    connect(m_timer1, &QTimer::timeout, this, &Form1::timer1Tick);
+    m_timer1->start();
+}
+
+void Form1::buildTextBoxes()
+{
+    for (const TextBoxSpec &spec : kTextBoxes) {
+        auto *box = new QLineEdit(toQString(spec.initialText), this);
+        box->setObjectName(toQString(spec.name));
+        box->setGeometry(spec.at.toPixels());
+        box->setAlignment(Qt::AlignCenter);
+        paintWith(*box, QPalette::Base, shade(spec.back));
+        paintWith(*box, QPalette::Text, shade(spec.fore));
+        m_texts.at(static_cast<std::size_t>(spec.box)) = box;
+        registerFocusable(spec.tabIndex, box);
+    }
+}
+
+void Form1::buildCheckBoxes()
+{
+    for (const CheckBoxSpec &spec : kCheckBoxes) {
+        auto *box = new SensorCheckBox(toQString(spec.caption), this);
+        box->setObjectName(elementName(spec.name, spec.index));
+        box->setGeometry(QRect(spec.at.toPixels(),
+                               QSize(toPixels(kCheckBoxWidthTwips), toPixels(kCheckBoxHeightTwips))));
+        box->setBackgroundRole(QPalette::Window);
+        paintWith(*box, QPalette::Window, shade(spec.back));
+        paintWith(*box, QPalette::WindowText, shade(spec.fore));
+        paintWith(*box, QPalette::ButtonText, shade(spec.fore));
+        if (spec.index < 0) {
+            m_check2 = box;
+            box->setAccessibleName(QStringLiteral("Sample sensor box of the legend"));
+        } else {
+            m_check1.at(static_cast<std::size_t>(spec.index)) = box;
+            const auto light = std::find_if(std::begin(kLights), std::end(kLights),
+                                            [&](const LightSpec &l) { return l.check1 == spec.index; });
+            box->setAccessibleName(QStringLiteral("Car waiting at light %1").arg(light->light));
+        }
+        registerFocusable(spec.tabIndex, box);
+    }
+}
+
+void Form1::buildPictureBoxes()
+{
+    for (const PictureBoxSpec &spec : kPictureBoxes) {
+        auto *box = new PictureBox(spec.figure, this);
+        box->setObjectName(elementName(spec.name, spec.index));
+        box->setGeometry(spec.at.toPixels());
+        paintWith(*box, QPalette::Window, shade(spec.back));
+        registerFocusable(spec.tabIndex, box);
+    }
+}
+
+void Form1::buildImages()
+{
+    const QSize size(toPixels(kImageWidthTwips), toPixels(kImageHeightTwips));
+    for (const ImageSpec &spec : kImages) {
+        const bool legend = spec.name == "Image11";
+        const auto index = static_cast<std::size_t>(spec.index);
+        auto *image = new LightImage(legend ? &pictures::lightPicture(spec.index)
+                                            : &pictures::blankLightPicture(),
+                                     this);
+        image->setObjectName(elementName(spec.name, spec.index));
+        image->setGeometry(QRect(spec.at.toPixels(), size));
+        if (legend) {
+            m_image11.at(index) = image;
+            const QString words = QStringLiteral("Value %1: %2")
+                                      .arg(spec.index)
+                                      .arg(pictures::lightStateWords(spec.index));
+            image->setAccessibleName(words);
+            image->setToolTip(words);
+        } else {
+            m_image18.at(index) = image;
+            describeLight(spec.index, QStringLiteral("not read yet"));
+        }
+    }
+}
+
+void Form1::buildLabels()
+{
+    for (const LabelSpec &spec : kLabels) {
+        auto *label = new PanelLabel(toQString(spec.caption), spec.align, spec.wraps, this);
+        label->setObjectName(toQString(spec.name));
+        label->setGeometry(spec.at.toPixels());
+        label->setBackgroundRole(QPalette::Window);
+        label->setForegroundRole(QPalette::WindowText);
+        paintWith(*label, QPalette::Window, shade(spec.back));
+        paintWith(*label, QPalette::WindowText, shade(spec.fore));
+        if (spec.font != LabelFont::Default) {
+            QFont font = label->font();
+            if (spec.font == LabelFont::BoldNumber) {
+                font.setPixelSize(kNumberFontPixels);
+                font.setBold(true);
+            } else {
+                font.setUnderline(true);
+            }
+            label->setFont(font);
+        }
+        m_labels.at(static_cast<std::size_t>(labelNumber(spec.name) - 1)) = label;
+    }
+}
+
+void Form1::registerFocusable(int tabIndex, QWidget *widget)
+{
+    m_tabStops.emplace_back(tabIndex, widget);
+}
+
+void Form1::chainTabOrder()
+{
+    std::sort(m_tabStops.begin(), m_tabStops.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < m_tabStops.size(); ++i)
+        QWidget::setTabOrder(m_tabStops[i - 1].second, m_tabStops[i].second);
+}
+
+void Form1::describeLight(int image18Index, const QString &state)
+{
+    const LightSpec &light = lightOfImage18(image18Index);
+    const QString words = QStringLiteral("Light %1, port %2: %3").arg(light.light).arg(light.port).arg(state);
+    LightImage *image = m_image18.at(static_cast<std::size_t>(image18Index));
+    image->setAccessibleName(words);
+    image->setToolTip(words);
+}
+
+void Form1::setText(poll::TextBox box, std::string_view text)
+{
+    QLineEdit *edit = m_texts.at(static_cast<std::size_t>(box));
+    const QString wanted = toQString(text);
+    if (edit->text() != wanted)
+        edit->setText(wanted);
+}
+
+int Form1::checkValue(int check1Index) const
+{
+    switch (check1(check1Index)->checkState()) {
+    case Qt::Unchecked:
+        return 0;
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    }
+    return 0;
+}
+
+void Form1::showLegendPicture(int image18Index, int image11Index)
+{
+    const QImage *legend = image11(image11Index)->picture();
+    if (image18(image18Index)->setPicture(legend))
+        describeLight(image18Index, pictures::lightStateWords(image11Index));
+}
+
+QLineEdit *Form1::text(poll::TextBox box) const
+{
+    return m_texts.at(static_cast<std::size_t>(box));
+}
+
+SensorCheckBox *Form1::check1(int index) const
+{
+    return m_check1.at(static_cast<std::size_t>(index));
+}
+
+LightImage *Form1::image18(int index) const
+{
+    return m_image18.at(static_cast<std::size_t>(index));
+}
+
+LightImage *Form1::image11(int index) const
+{
+    return m_image11.at(static_cast<std::size_t>(index));
+}
+
+PanelLabel *Form1::label(int number) const
+{
+    return m_labels.at(static_cast<std::size_t>(number - 1));
+}
+
+void Form1::timer1Tick()
+{
+    poll::runTick(*this, m_ports, m_tickMembers);
+}
+
+void Form1::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    drawJunction(painter, QApplication::palette());
+}
+
+} // namespace bexen::panel

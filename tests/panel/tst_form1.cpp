@@ -1,0 +1,535 @@
+#include "form1.h"
+#include "panel_test_support.h"
+#include "pictures/light_pictures.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <memory>
+
+using bexen::panel::Form1;
+using bexen::panel::LightImage;
+using bexen::poll::TextBox;
+namespace pictures = bexen::pictures;
+
+namespace {
+
+// Counts the repaints and tooltip changes a control receives.
+class EventCounter final : public QObject {
+public:
+    int paints = 0;
+    int tooltipChanges = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        else if (event->type() == QEvent::ToolTipChange)
+            ++tooltipChanges;
+        return false;
+    }
+};
+
+QImage asRgb32(const QImage &image)
+{
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PrivatePortDir> m_ports;
+
+    // A window whose Timer1 stands still, so that each test decides when a tick happens.
+    std::unique_ptr<Form1> stillForm()
+    {
+        auto form = std::make_unique<Form1>();
+        form->timer1()->stop();
+        return form;
+    }
+
+    QWidget *control(Form1 &form, const QString &name)
+    {
+        return form.findChild<QWidget *>(name);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_ports = std::make_unique<PrivatePortDir>();
+        QVERIFY(m_ports->isValid());
+    }
+
+    void init() { m_ports->removePortFile(); }
+
+    void window()
+    {
+        Form1 form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("Bexen  Semaphores"));
+        // 6150 by 6240 twips at 15 twips per pixel, and no resizing.
+        QCOMPARE(form.size(), QSize(410, 416));
+        QCOMPARE(form.minimumSize(), QSize(410, 416));
+        QCOMPARE(form.maximumSize(), QSize(410, 416));
+        QCOMPARE(form.palette().color(QPalette::Window), QColor(255, 255, 192));
+        QVERIFY(!form.windowIcon().isNull());
+        QCOMPARE(form.font().pixelSize(), 11);
+    }
+
+    void timer1RunsTheExchange()
+    {
+        Form1 form;
+        QCOMPARE(form.timer1()->interval(), 100);
+        QVERIFY(form.timer1()->isActive());
+        QVERIFY(!form.timer1()->isSingleShot());
+        QVERIFY2(QTest::qWaitFor([&] { return m_ports->peek(150) == 0; }, 10000),
+                 "no tick wrote port 150");
+        QCOMPARE(form.text(TextBox::Text1)->text(), QStringLiteral("0 0 0 0  0 0 0 0"));
+    }
+
+    void geometry_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("expected");
+
+        // Twips divided by 15, by hand.
+        QTest::newRow("Text1") << "Text1" << QRect(32, 304, 97, 19);
+        QTest::newRow("Text2") << "Text2" << QRect(56, 200, 25, 19);
+        QTest::newRow("Text3") << "Text3" << QRect(88, 48, 33, 19);
+        QTest::newRow("Text4") << "Text4" << QRect(320, 88, 25, 19);
+        QTest::newRow("Text5") << "Text5" << QRect(296, 248, 25, 19);
+
+        QTest::newRow("Check1[0]") << "Check1[0]" << QRect(280, 136, 9, 13);
+        QTest::newRow("Check1[1]") << "Check1[1]" << QRect(184, 72, 9, 13);
+        QTest::newRow("Check1[2]") << "Check1[2]" << QRect(120, 168, 9, 13);
+        QTest::newRow("Check1[3]") << "Check1[3]" << QRect(216, 232, 9, 13);
+        QTest::newRow("Check2") << "Check2" << QRect(16, 344, 9, 13);
+
+        QTest::newRow("Picture1[0]") << "Picture1[0]" << QRect(296, 128, 97, 25);
+        QTest::newRow("Picture1[1]") << "Picture1[1]" << QRect(168, 8, 33, 65);
+        QTest::newRow("Picture1[2]") << "Picture1[2]" << QRect(24, 160, 81, 25);
+        QTest::newRow("Picture1[3]") << "Picture1[3]" << QRect(200, 248, 33, 73);
+        QTest::newRow("Picture2") << "Picture2" << QRect(248, 48, 25, 41);
+        QTest::newRow("Picture3") << "Picture3" << QRect(136, 200, 25, 41);
+        QTest::newRow("Picture4") << "Picture4" << QRect(280, 200, 25, 41);
+
+        QTest::newRow("Image18[0]") << "Image18[0]" << QRect(248, 224, 12, 29);
+        QTest::newRow("Image18[1]") << "Image18[1]" << QRect(272, 88, 12, 29);
+        QTest::newRow("Image18[2]") << "Image18[2]" << QRect(152, 56, 12, 29);
+        QTest::newRow("Image18[3]") << "Image18[3]" << QRect(120, 200, 12, 29);
+        QTest::newRow("Image11[0]") << "Image11[0]" << QRect(288, 360, 12, 29);
+        QTest::newRow("Image11[2]") << "Image11[2]" << QRect(336, 360, 12, 29);
+        QTest::newRow("Image11[4]") << "Image11[4]" << QRect(384, 360, 12, 29);
+
+        QTest::newRow("Label1") << "Label1" << QRect(304, 88, 17, 17);
+        QTest::newRow("Label2") << "Label2" << QRect(120, 48, 17, 17);
+        QTest::newRow("Label5") << "Label5" << QRect(40, 336, 97, 57);
+        QTest::newRow("Label6") << "Label6" << QRect(288, 392, 105, 17);
+        QTest::newRow("Label9") << "Label9" << QRect(216, 328, 57, 17);
+        QTest::newRow("Label18") << "Label18" << QRect(16, 360, 17, 41);
+        QTest::newRow("Label19") << "Label19" << QRect(8, 296, 25, 25);
+        QTest::newRow("Label20") << "Label20" << QRect(248, 304, 160, 15);
+    }
+
+    void geometry()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, expected);
+        auto form = stillForm();
+        QWidget *widget = control(*form, name);
+        QVERIFY2(widget, qPrintable(name + " is missing"));
+        QCOMPARE(widget->geometry(), expected);
+        QCOMPARE(widget->parentWidget(), form.get());
+    }
+
+    void captions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+
+        const QString blanks = QStringLiteral(" ");
+        QTest::newRow("Label1") << "Label1" << "1";
+        QTest::newRow("Label4") << "Label4" << "4";
+        QTest::newRow("Label5 diagram")
+            << "Label5"
+            << QStringLiteral("Input from port 150") + blanks.repeated(2) + "0000 x x x x"
+                   + blanks.repeated(23) + "|  |  |  |" + blanks.repeated(23) + "4 3 2 1";
+        QTest::newRow("Label6 legend digits")
+            << "Label6"
+            << blanks + "0" + blanks.repeated(6) + "1" + blanks.repeated(5) + "2" + blanks.repeated(6)
+                   + "3" + blanks.repeated(5) + "4";
+        QTest::newRow("Label7") << "Label7" << "Value for output";
+        QTest::newRow("Label8") << "Label8" << "Semaphore";
+        QTest::newRow("Label9") << "Label9" << "Out to port";
+        QTest::newRow("Label11") << "Label11" << "160";
+        QTest::newRow("Label16") << "Label16" << "4";
+        QTest::newRow("Label17") << "Label17" << "163";
+        QTest::newRow("Label18") << "Label18" << "V for car";
+        QTest::newRow("Label19") << "Label19" << "Port 150";
+        QTest::newRow("Label20 keeps its blanks") << "Label20" << " Updating every 100 milliseconds ";
+        QTest::newRow("Check1[0]") << "Check1[0]" << "Check1";
+        QTest::newRow("Check1[3]") << "Check1[3]" << "Check1";
+        QTest::newRow("Check2") << "Check2" << "Check2";
+    }
+
+    void captions()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        auto form = stillForm();
+        QWidget *widget = control(*form, name);
+        QVERIFY2(widget, qPrintable(name + " is missing"));
+        const QVariant text = widget->property("text");
+        QCOMPARE(text.toString(), caption);
+        if (name == QLatin1String("Label5"))
+            QCOMPARE(caption.size(), 96);
+    }
+
+    void labelsWrapIntoTheirBoxes_data()
+    {
+        QTest::addColumn<int>("label");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("V for car") << 18 << QStringList{"V", "for", "car"};
+        QTest::newRow("Port 150") << 19 << QStringList{"Port", "150"};
+        QTest::newRow("Value for output") << 7 << QStringList{"Value for output"};
+        QTest::newRow("Label20 on one line") << 20
+                                             << QStringList{" Updating every 100 milliseconds "};
+    }
+
+    void labelsWrapIntoTheirBoxes()
+    {
+        QFETCH(int, label);
+        QFETCH(QStringList, lines);
+        auto form = stillForm();
+        QCOMPARE(form->label(label)->shownLines(), lines);
+    }
+
+    void label5ReadsAsADiagram()
+    {
+        auto form = stillForm();
+        const auto *label = form->label(5);
+        const QStringList lines = label->shownLines();
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0], QStringLiteral("Input from port 150"));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("0000 x x x x")), qPrintable(lines[1]));
+        // The bars and the light numbers are indented under the four sensor bits, not flush left.
+        QVERIFY2(lines[2].trimmed() == QStringLiteral("|  |  |  |") && lines[2].startsWith(' '),
+                 qPrintable(lines[2]));
+        QVERIFY2(lines[3].trimmed() == QStringLiteral("4 3 2 1") && lines[3].startsWith(' '),
+                 qPrintable(lines[3]));
+        const QFontMetrics metrics = label->fontMetrics();
+        QVERIFY(4 * metrics.lineSpacing() <= label->height());
+        // The first bar stands within the span of the four x marks.
+        const int firstX = metrics.horizontalAdvance(QStringLiteral("0000 "));
+        const int lastX = metrics.horizontalAdvance(QStringLiteral("0000 x x x x"));
+        const int firstBar = metrics.horizontalAdvance(lines[2].left(lines[2].indexOf('|')));
+        QVERIFY2(firstBar >= firstX - 3 && firstBar < lastX,
+                 qPrintable(QStringLiteral("bar at %1, x marks %2 to %3").arg(firstBar).arg(firstX).arg(lastX)));
+    }
+
+    void fonts()
+    {
+        auto form = stillForm();
+        for (int n : {1, 2, 3, 4}) {
+            QVERIFY(form->label(n)->font().bold());
+            QCOMPARE(form->label(n)->font().pixelSize(), 16);
+        }
+        for (int n : {7, 8, 9})
+            QVERIFY2(form->label(n)->font().underline(), qPrintable(QString::number(n)));
+        for (int n : {5, 6, 10, 17, 20}) {
+            QVERIFY(!form->label(n)->font().underline());
+            QVERIFY(!form->label(n)->font().bold());
+            QCOMPARE(form->label(n)->font().pixelSize(), 11);
+        }
+        // "MS Sans Serif" is not on Linux: a metric-compatible sans serif stands in.
+        const QString shown = QFontInfo(form->font()).family();
+        if (QFontDatabase::hasFamily(QStringLiteral("Microsoft Sans Serif")))
+            QCOMPARE(shown, QStringLiteral("Microsoft Sans Serif"));
+        else if (QFontDatabase::hasFamily(QStringLiteral("Liberation Sans")))
+            QCOMPARE(shown, QStringLiteral("Liberation Sans"));
+    }
+
+    void colours_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QColor>("expected");
+        const QColor lightGreen(128, 255, 128);
+        const QColor lightYellow(255, 255, 192);
+        const QColor red(255, 0, 0);
+        QTest::newRow("Text2 back") << "Text2" << int(QPalette::Base) << lightGreen;
+        QTest::newRow("Text5 text") << "Text5" << int(QPalette::Text) << red;
+        QTest::newRow("Text1 text") << "Text1" << int(QPalette::Text) << red;
+        QTest::newRow("Text1 back") << "Text1" << int(QPalette::Base)
+                                    << QApplication::palette().color(QPalette::Base);
+        QTest::newRow("Check1[0] back") << "Check1[0]" << int(QPalette::Window) << red;
+        QTest::newRow("Check1[2] back") << "Check1[2]" << int(QPalette::Window) << red;
+        QTest::newRow("Check2 back") << "Check2" << int(QPalette::Window)
+                                     << QApplication::palette().color(QPalette::Button);
+        QTest::newRow("Picture1[0] back") << "Picture1[0]" << int(QPalette::Window) << lightYellow;
+        QTest::newRow("Picture3 back") << "Picture3" << int(QPalette::Window) << lightGreen;
+        QTest::newRow("Label1 back") << "Label1" << int(QPalette::Window) << lightGreen;
+        QTest::newRow("Label19 back") << "Label19" << int(QPalette::Window) << lightYellow;
+        QTest::newRow("Label8 back") << "Label8" << int(QPalette::Window)
+                                     << QApplication::palette().color(QPalette::Button);
+        QTest::newRow("Label20 back") << "Label20" << int(QPalette::Window)
+                                      << QApplication::palette().color(QPalette::Base);
+    }
+
+    void colours()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, role);
+        QFETCH(QColor, expected);
+        auto form = stillForm();
+        QWidget *widget = control(*form, name);
+        QVERIFY(widget);
+        QCOMPARE(widget->palette().color(QPalette::Active, QPalette::ColorRole(role)), expected);
+        // What is drawn, not just what is set: the middle of a label or box shows its back colour.
+        if (role == QPalette::Window && name.startsWith(QLatin1String("Check"))) {
+            const QImage shot = widget->grab().toImage();
+            QCOMPARE(shot.pixelColor(4, 0), expected);
+        }
+    }
+
+    void initialContents()
+    {
+        auto form = stillForm();
+        QCOMPARE(form->text(TextBox::Text1)->text(), QStringLiteral("Port 150 to prog"));
+        for (TextBox box : {TextBox::Text2, TextBox::Text3, TextBox::Text4, TextBox::Text5})
+            QVERIFY(form->text(box)->text().isEmpty());
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(form->check1(i)->checkState(), Qt::Unchecked);
+            // White lamps until the first tick: not any legend picture.
+            QCOMPARE(asRgb32(form->image18(i)->grab().toImage()),
+                     asRgb32(pictures::blankLightPicture()));
+        }
+        QCOMPARE(form->check2()->checkState(), Qt::Unchecked);
+        for (int v = 0; v < 5; ++v)
+            QCOMPARE(asRgb32(form->image11(v)->grab().toImage()), asRgb32(pictures::lightPicture(v)));
+    }
+
+    void tabOrder()
+    {
+        Form1 form;
+        form.timer1()->stop();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        const QStringList expected{"Picture1[0]", "Picture1[1]", "Picture1[2]", "Picture1[3]",
+                                   "Picture2",    "Picture3",    "Picture4",    "Check1[0]",
+                                   "Check1[1]",   "Check1[2]",   "Check1[3]",   "Check2",
+                                   "Text1",       "Text2",       "Text3",       "Text4",
+                                   "Text5",       "Picture1[0]"};
+        control(form, expected.first())->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(QApplication::focusWidget()->objectName(), expected.first());
+        for (qsizetype i = 1; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), expected[i]);
+        }
+        for (int n = 1; n <= 20; ++n)
+            QCOMPARE(form.label(n)->focusPolicy(), Qt::NoFocus);
+    }
+
+    void tickShowsThePorts_data()
+    {
+        QTest::addColumn<QList<int>>("bytes"); // ports 160, 161, 162, 163; -1: no port file
+        QTest::addColumn<QStringList>("texts"); // Text4, Text3, Text2, Text5
+        QTest::addColumn<QList<int>>("pictures"); // Image18[0], [1], [2], [3]
+
+        QTest::newRow("no port file") << QList<int>{-1} << QStringList{"0", "0", "0", "0"}
+                                      << QList<int>{0, 0, 0, 0};
+        QTest::newRow("one value each") << QList<int>{1, 2, 3, 4} << QStringList{"1", "2", "3", "4"}
+                                        << QList<int>{4, 1, 2, 3};
+        QTest::newRow("light 4 on Image18[0]") << QList<int>{0, 0, 0, 4}
+                                               << QStringList{"0", "0", "0", "4"}
+                                               << QList<int>{4, 0, 0, 0};
+        QTest::newRow("200 shown as value 0") << QList<int>{200, 2, 5, 255}
+                                              << QStringList{"200", "2", "5", "255"}
+                                              << QList<int>{0, 0, 2, 0};
+    }
+
+    void tickShowsThePorts()
+    {
+        QFETCH(QList<int>, bytes);
+        QFETCH(QStringList, texts);
+        QFETCH(QList<int>, pictures);
+        if (bytes.first() >= 0) {
+            for (int i = 0; i < 4; ++i)
+                QVERIFY(m_ports->poke(160 + i, bytes[i]));
+        }
+        auto form = stillForm();
+        form->timer1Tick();
+
+        QCOMPARE(form->text(TextBox::Text4)->text(), texts[0]);
+        QCOMPARE(form->text(TextBox::Text3)->text(), texts[1]);
+        QCOMPARE(form->text(TextBox::Text2)->text(), texts[2]);
+        QCOMPARE(form->text(TextBox::Text5)->text(), texts[3]);
+        for (int i = 0; i < 4; ++i) {
+            const int value = pictures[i];
+            // What the state image shows is exactly the legend picture of its value.
+            const QImage shown = asRgb32(form->image18(i)->grab().toImage());
+            QVERIFY2(shown == asRgb32(pictures::lightPicture(value)),
+                     qPrintable(QStringLiteral("Image18[%1] is not the picture of %2").arg(i).arg(value)));
+            QCOMPARE(shown, asRgb32(form->image11(value)->grab().toImage()));
+        }
+        QCOMPARE(m_ports->peek(150), 0);
+    }
+
+    void tickSendsTheSensors_data()
+    {
+        QTest::addColumn<QList<int>>("states"); // Check1[0..3], then Check2 (Qt::CheckState)
+        QTest::addColumn<QString>("text1");
+        QTest::addColumn<int>("port150");
+
+        const int off = Qt::Unchecked;
+        const int on = Qt::Checked;
+        const int grey = Qt::PartiallyChecked;
+        QTest::newRow("none") << QList<int>{off, off, off, off, off} << "0 0 0 0  0 0 0 0" << 0;
+        QTest::newRow("all") << QList<int>{on, on, on, on, off} << "0 0 0 0  1 1 1 1" << 15;
+        QTest::newRow("light 1") << QList<int>{on, off, off, off, off} << "0 0 0 0  0 0 0 1" << 1;
+        QTest::newRow("light 4 only") << QList<int>{off, off, off, on, off} << "0 0 0 0  1 0 0 0" << 8;
+        QTest::newRow("greyed counts") << QList<int>{off, grey, off, off, off} << "0 0 0 0  0 0 1 0"
+                                       << 2;
+        QTest::newRow("1, 3 and 4") << QList<int>{on, off, on, on, off} << "0 0 0 0  1 1 0 1" << 13;
+        QTest::newRow("Check2 ignored") << QList<int>{off, off, off, off, on} << "0 0 0 0  0 0 0 0"
+                                        << 0;
+        QTest::newRow("Check2 ignored with others") << QList<int>{off, on, off, off, on}
+                                                    << "0 0 0 0  0 0 1 0" << 2;
+    }
+
+    void tickSendsTheSensors()
+    {
+        QFETCH(QList<int>, states);
+        QFETCH(QString, text1);
+        QFETCH(int, port150);
+        QVERIFY(m_ports->poke(150, 0xAA));
+        auto form = stillForm();
+        for (int i = 0; i < 4; ++i)
+            form->check1(i)->setCheckState(Qt::CheckState(states[i]));
+        form->check2()->setCheckState(Qt::CheckState(states[4]));
+        form->timer1Tick();
+        QCOMPARE(form->text(TextBox::Text1)->text(), text1);
+        QCOMPARE(m_ports->peek(150), port150);
+    }
+
+    void clickTicksASensor()
+    {
+        auto form = stillForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QTest::mouseClick(form->check1(2), Qt::LeftButton, {}, QPoint(4, 6));
+        QCOMPARE(form->check1(2)->checkState(), Qt::Checked);
+        form->timer1Tick();
+        QCOMPARE(m_ports->peek(150), 4);
+        QTest::mouseClick(form->check1(2), Qt::LeftButton, {}, QPoint(4, 6));
+        form->timer1Tick();
+        QCOMPARE(m_ports->peek(150), 0);
+    }
+
+    void typedValueReplacedAtTheNextTick()
+    {
+        QVERIFY(m_ports->poke(160, 3));
+        auto form = stillForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->timer1Tick();
+        QLineEdit *text4 = form->text(TextBox::Text4);
+        text4->setFocus();
+        QTest::keyClicks(text4, QStringLiteral("99"));
+        QCOMPARE(text4->text(), QStringLiteral("399"));
+        QTest::keyClicks(form->text(TextBox::Text1), QStringLiteral("x"));
+        form->timer1Tick();
+        QCOMPARE(text4->text(), QStringLiteral("3"));
+        QCOMPARE(form->text(TextBox::Text1)->text(), QStringLiteral("0 0 0 0  0 0 0 0"));
+    }
+
+    void accessibleWords_data()
+    {
+        QTest::addColumn<QList<int>>("bytes"); // ports 160 to 163
+        QTest::addColumn<QStringList>("names"); // Image18[0] to [3]
+        QTest::newRow("values")
+            << QList<int>{2, 1, 4, 3}
+            << QStringList{"Light 4, port 163: yellow", "Light 1, port 160: red and yellow",
+                           "Light 2, port 161: red", "Light 3, port 162: green"};
+        QTest::newRow("all dark") << QList<int>{0, 0, 0, 0}
+                                  << QStringList{"Light 4, port 163: dark", "Light 1, port 160: dark",
+                                                 "Light 2, port 161: dark", "Light 3, port 162: dark"};
+        QTest::newRow("out of range is dark")
+            << QList<int>{200, 0, 0, 0}
+            << QStringList{"Light 4, port 163: dark", "Light 1, port 160: dark",
+                           "Light 2, port 161: dark", "Light 3, port 162: dark"};
+    }
+
+    void accessibleWords()
+    {
+        QFETCH(QList<int>, bytes);
+        QFETCH(QStringList, names);
+        auto form = stillForm();
+        const QStringList before{"Light 4, port 163: not read yet", "Light 1, port 160: not read yet",
+                                 "Light 2, port 161: not read yet", "Light 3, port 162: not read yet"};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(form->image18(i)->accessibleName(), before[i]);
+            QCOMPARE(form->image18(i)->toolTip(), before[i]);
+            QCOMPARE(form->check1(i)->accessibleName(),
+                     QStringLiteral("Car waiting at light %1").arg(i + 1));
+        }
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(m_ports->poke(160 + i, bytes[i]));
+        form->timer1Tick();
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(form->image18(i)->accessibleName(), names[i]);
+            QCOMPARE(form->image18(i)->toolTip(), names[i]);
+        }
+    }
+
+    void unchangedTickChangesNothing()
+    {
+        QVERIFY(m_ports->poke(161, 2));
+        QVERIFY(m_ports->poke(163, 4));
+        auto form = stillForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->timer1Tick();
+        QCoreApplication::processEvents();
+
+        std::vector<std::unique_ptr<EventCounter>> counters;
+        QList<QWidget *> watched;
+        for (int i = 0; i < 4; ++i)
+            watched << form->image18(i);
+        // Text4 is blanked and refilled by every tick, so only the other boxes can stay still.
+        watched << form->text(TextBox::Text1) << form->text(TextBox::Text2)
+                << form->text(TextBox::Text3) << form->text(TextBox::Text5);
+        for (QWidget *widget : watched) {
+            counters.push_back(std::make_unique<EventCounter>());
+            widget->installEventFilter(counters.back().get());
+        }
+        QSignalSpy text1Changes(form->text(TextBox::Text1), &QLineEdit::textChanged);
+
+        form->timer1Tick();
+        QCoreApplication::processEvents();
+        for (qsizetype i = 0; i < watched.size(); ++i) {
+            QVERIFY2(counters[i]->paints == 0, qPrintable(watched[i]->objectName() + " repainted"));
+            QVERIFY2(counters[i]->tooltipChanges == 0,
+                     qPrintable(watched[i]->objectName() + " changed its tooltip"));
+        }
+        QCOMPARE(text1Changes.count(), 0);
+
+        // A real change still shows.
+        QVERIFY(m_ports->poke(163, 1));
+        form->timer1Tick();
+        QCoreApplication::processEvents();
+        QCOMPARE(counters[0]->tooltipChanges, 1);
+        QVERIFY(QTest::qWaitFor([&] { return counters[0]->paints > 0; }, 5000));
+        for (qsizetype i = 0; i < watched.size(); ++i)
+            watched[i]->removeEventFilter(counters[i].get());
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"
