@@ -1,0 +1,91 @@
+#!/bin/bash
+# Runs bexen-semaphores under Xvfb with its own temporary directory, ticks sensor boxes with
+# real xdotool clicks and finds the sensor byte in that directory's emu_port.dat.
+# Exit 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool on this machine).
+set -u
+
+app=${1:?usage: sensor_click.sh PATH-TO-bexen-semaphores}
+for tool in Xvfb xdotool od; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIP: $tool is not installed (Debian packages xvfb, xdotool), so the panel cannot be clicked"
+        exit 77
+    fi
+done
+if [ ! -x "$app" ]; then
+    echo "FAIL: $app: not an executable"
+    exit 1
+fi
+
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# Let the server pick a free display and tell us which, rather than guessing a number.
+Xvfb -displayfd 5 -screen 0 640x480x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+
+portfile="$work/emu_port.dat"
+env -u QT_QPA_PLATFORM QT_QPA_PLATFORM=xcb TMPDIR="$work" XDG_RUNTIME_DIR="$work" \
+    "$app" >"$work/app.log" 2>&1 &
+app_pid=$!
+
+port_byte() { # port -> decimal byte, empty while the file has no such byte
+    od -An -tu1 -j $(($1 - 100)) -N1 "$portfile" 2>/dev/null | tr -d '[:space:]'
+}
+
+wait_for_byte() { # port value
+    for _ in $(seq 100); do
+        [ "$(port_byte "$1")" = "$2" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+window=""
+for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name '^Bexen  Semaphores$' 2>/dev/null | head -n 1)
+    [ -n "$window" ] && break
+    kill -0 "$app_pid" 2>/dev/null || fail "the panel exited early: $(cat "$work/app.log")"
+    sleep 0.1
+done
+[ -n "$window" ] || fail "no window named \"Bexen  Semaphores\" appeared"
+
+# The first ticks create the port file and write no sensor yet.
+wait_for_byte 150 0 || fail "port 150 in $portfile never became 0 (saw '$(port_byte 150)')"
+
+click() { # x y inside the client area
+    xdotool mousemove --window "$window" "$1" "$2" click 1 || fail "xdotool could not click at $1,$2"
+}
+
+# Check1(0), light 1's sensor: 4200, 2040 twips, 9 by 13 pixels; click its middle.
+click 284 142
+wait_for_byte 150 1 || fail "after ticking light 1's sensor port 150 is '$(port_byte 150)', not 1"
+
+# Check1(3), light 4's sensor: 3240, 3480 twips.
+click 220 238
+wait_for_byte 150 9 || fail "after ticking light 4's sensor port 150 is '$(port_byte 150)', not 9"
+
+# Check2 is only the legend's sample: with it ticked, clearing light 1 must leave exactly
+# light 4's bit.
+click 20 350
+click 284 142
+wait_for_byte 150 8 || fail "with Check2 ticked and light 1 cleared port 150 is '$(port_byte 150)', not 8"
+
+echo "PASS: sensor clicks reached port 150 of $portfile"
