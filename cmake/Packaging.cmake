@@ -1,0 +1,59 @@
+# What `cmake --install` lays out, and the Debian package CPack makes of it.
+#   cmake --install <build> --prefix <prefix>
+#   cpack --config <build>/CPackConfig.cmake -G DEB   (or: cmake --build <build> --target package)
+
+set(bexen_app_id bexen-semaphores)
+
+# bexen-ports installs itself beside its sources (tools/ports).
+if(TARGET bexen-semaphores)
+    install(TARGETS bexen-semaphores
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        BUNDLE DESTINATION .)
+endif()
+
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/${bexen_app_id}.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+if(TARGET bexen_icons)
+    get_target_property(bexen_icon_dir bexen_icons BEXEN_ICON_DIR)
+    get_target_property(bexen_icon_svg bexen_icons BEXEN_ICON_SVG)
+    install(FILES ${bexen_icon_svg}
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+        RENAME ${bexen_app_id}.svg)
+    foreach(size 16 32 48 64 128 256)
+        install(FILES ${bexen_icon_dir}/${size}x${size}/${bexen_app_id}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+    endforeach()
+endif()
+
+set(CPACK_PACKAGE_NAME ${bexen_app_id})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Bexen Semaphores")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_CONTACT "Bexen Semaphores maintainers <maintainers@bexen.invalid>"
+    CACHE STRING "Maintainer named in the Debian package")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build[^/]*/")
+
+find_program(BEXEN_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(BEXEN_DPKG_SHLIBDEPS)
+    set(CPACK_GENERATOR DEB)
+else()
+    set(CPACK_GENERATOR TGZ)
+endif()
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The Qt libraries come from dpkg-shlibdeps; the font is loaded by name at run time, so it is named here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+"${PROJECT_DESCRIPTION}
+ Bexen Semaphores plays a road junction with four traffic lights and four car
+ sensors for a program running inside a machine emulator. The two share the
+ file emu_port.dat in the temporary directory, one byte per I/O port: the
+ panel shows the lights the program sets on ports 160 to 163 and reports the
+ sensors on port 150. bexen-ports inspects, sets, watches and records the
+ port file from the command line.")
+
+include(CPack)
