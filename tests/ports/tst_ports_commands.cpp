@@ -116,8 +116,6 @@ private slots:
     void badArguments();
 
     void setThenGet();
-    void setKeepsTheEmulatorsBytes();
-    void getPastTheEndReadsZero();
     void readingCommandsCreateNothing_data();
     void readingCommandsCreateNothing();
     void fileOption_data();
@@ -276,37 +274,6 @@ void TestPortsCommands::setThenGet()
     // The same port twice in one set: the later value stays.
     QCOMPARE(run({"set", "160", "1", "160", "3"}).code, 0);
     QCOMPARE(run({"get", "160"}).out, QString("3\n"));
-}
-
-void TestPortsCommands::setKeepsTheEmulatorsBytes()
-{
-    PrivateTmpDir tmp;
-    QVERIFY(tmp.isValid());
-    QByteArray bytes(200, '\0');
-    for (int i = 0; i < bytes.size(); ++i)
-        bytes[i] = char(i * 7 + 3);
-    QVERIFY(tmp.writePortBytes(bytes));
-
-    QCOMPARE(run({"set", "161", "2", "100", "9", "299", "77"}).code, 0);
-
-    bytes[61] = char(2);
-    bytes[0] = char(9);
-    bytes[199] = char(77);
-    QCOMPARE(tmp.portBytes(), bytes);
-}
-
-void TestPortsCommands::getPastTheEndReadsZero()
-{
-    PrivateTmpDir tmp;
-    QVERIFY(tmp.isValid());
-    QByteArray bytes(61, '\0');
-    bytes[60] = char(4);
-    QVERIFY(tmp.writePortBytes(bytes));
-
-    const Outcome o = run({"get", "160", "161", "162", "163", "65535"});
-    QCOMPARE(o.code, 0);
-    QCOMPARE(o.out, QString("4\n0\n0\n0\n0\n"));
-    QCOMPARE(tmp.portBytes().size(), 61);
 }
 
 void TestPortsCommands::readingCommandsCreateNothing_data()
