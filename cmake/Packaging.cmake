@@ -47,13 +47,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries come from dpkg-shlibdeps; the font is loaded by name at run time, so it is named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"${PROJECT_DESCRIPTION}
- Bexen Semaphores plays a road junction with four traffic lights and four car
- sensors for a program running inside a machine emulator. The two share the
- file emu_port.dat in the temporary directory, one byte per I/O port: the
- panel shows the lights the program sets on ports 160 to 163 and reports the
- sensors on port 150. bexen-ports inspects, sets, watches and records the
- port file from the command line.")
+set(CPACK_PACKAGE_DESCRIPTION
+"Bexen Semaphores plays a road junction with four traffic lights and four car
+sensors for a program running inside a machine emulator. The two share the
+file emu_port.dat in the temporary directory, one byte per I/O port: the
+panel shows the lights the program sets on ports 160 to 163 and reports the
+sensors on port 150. bexen-ports inspects, sets, watches and records the
+port file from the command line.")
 
 include(CPack)
