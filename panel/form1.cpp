@@ -101,6 +101,7 @@ void Form1::buildTextBoxes()
         box->setObjectName(toQString(spec.name));
         box->setGeometry(spec.at.toPixels());
         box->setAlignment(Qt::AlignCenter);
+        box->setAccessibleName(toQString(spec.spoken));
         paintWith(*box, QPalette::Base, shade(spec.back));
         paintWith(*box, QPalette::Text, shade(spec.fore));
         m_texts.at(static_cast<std::size_t>(spec.box)) = box;
@@ -137,6 +138,7 @@ void Form1::buildPictureBoxes()
     for (const PictureBoxSpec &spec : kPictureBoxes) {
         auto *box = new PictureBox(spec.figure, this);
         box->setObjectName(elementName(spec.name, spec.index));
+        box->setAccessibleName(toQString(spec.spoken));
         box->setGeometry(spec.at.toPixels());
         paintWith(*box, QPalette::Window, shade(spec.back));
         registerFocusable(spec.tabIndex, box);

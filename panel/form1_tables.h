@@ -49,15 +49,20 @@ struct TextBoxSpec {
     Colour back;
     Colour fore;
     int tabIndex;
+    std::string_view spoken; // the accessible name, for those who cannot see where it stands
 };
 
 inline constexpr TextBoxSpec kTextBoxes[] = {
     {TextBox::Text1, "Text1", {480, 4560, 1455, 285}, "Port 150 to prog", Colour::WindowBackground,
-     Colour::Red, 30},
-    {TextBox::Text2, "Text2", {840, 3000, 375, 285}, "", Colour::LightGreen, Colour::Red, 32},
-    {TextBox::Text3, "Text3", {1320, 720, 495, 285}, "", Colour::LightGreen, Colour::Red, 33},
-    {TextBox::Text4, "Text4", {4800, 1320, 375, 285}, "", Colour::LightGreen, Colour::Red, 34},
-    {TextBox::Text5, "Text5", {4440, 3720, 375, 285}, "", Colour::LightGreen, Colour::Red, 35},
+     Colour::Red, 30, "Sensor bits sent to port 150"},
+    {TextBox::Text2, "Text2", {840, 3000, 375, 285}, "", Colour::LightGreen, Colour::Red, 32,
+     "Value read from port 162, light 3"},
+    {TextBox::Text3, "Text3", {1320, 720, 495, 285}, "", Colour::LightGreen, Colour::Red, 33,
+     "Value read from port 161, light 2"},
+    {TextBox::Text4, "Text4", {4800, 1320, 375, 285}, "", Colour::LightGreen, Colour::Red, 34,
+     "Value read from port 160, light 1"},
+    {TextBox::Text5, "Text5", {4440, 3720, 375, 285}, "", Colour::LightGreen, Colour::Red, 35,
+     "Value read from port 163, light 4"},
 };
 
 inline constexpr int kCheckBoxWidthTwips = 135;
@@ -90,17 +95,25 @@ struct PictureBoxSpec {
     Colour back;
     int tabIndex;
     Figure figure;
+    std::string_view spoken;
 };
 
 // The vehicles lie on the road and share its yellow; the pedestrians stand on the green blocks.
 inline constexpr PictureBoxSpec kPictureBoxes[] = {
-    {"Picture1", 0, {4440, 1920, 1455, 375}, Colour::LightYellow, 0, Figure::Vehicle1},
-    {"Picture1", 1, {2520, 120, 495, 975}, Colour::LightYellow, 1, Figure::Vehicle2},
-    {"Picture1", 2, {360, 2400, 1215, 375}, Colour::LightYellow, 2, Figure::Vehicle3},
-    {"Picture1", 3, {3000, 3720, 495, 1095}, Colour::LightYellow, 3, Figure::Vehicle4},
-    {"Picture2", -1, {3720, 720, 375, 615}, Colour::LightGreen, 4, Figure::Man},
-    {"Picture3", -1, {2040, 3000, 375, 615}, Colour::LightGreen, 5, Figure::WomanWithChild},
-    {"Picture4", -1, {4200, 3000, 375, 615}, Colour::LightGreen, 6, Figure::WomanWithPram},
+    {"Picture1", 0, {4440, 1920, 1455, 375}, Colour::LightYellow, 0, Figure::Vehicle1,
+     "Car approaching light 1 from the east"},
+    {"Picture1", 1, {2520, 120, 495, 975}, Colour::LightYellow, 1, Figure::Vehicle2,
+     "Car approaching light 2 from the north"},
+    {"Picture1", 2, {360, 2400, 1215, 375}, Colour::LightYellow, 2, Figure::Vehicle3,
+     "Tow truck approaching light 3 from the west"},
+    {"Picture1", 3, {3000, 3720, 495, 1095}, Colour::LightYellow, 3, Figure::Vehicle4,
+     "Bus approaching light 4 from the south"},
+    {"Picture2", -1, {3720, 720, 375, 615}, Colour::LightGreen, 4, Figure::Man,
+     "Man with a briefcase on the north-east corner"},
+    {"Picture3", -1, {2040, 3000, 375, 615}, Colour::LightGreen, 5, Figure::WomanWithChild,
+     "Woman carrying a child on the south-west corner"},
+    {"Picture4", -1, {4200, 3000, 375, 615}, Colour::LightGreen, 6, Figure::WomanWithPram,
+     "Woman pushing a pram on the south-east corner"},
 };
 
 // Every image is exactly one light picture, 12 by 29 pixels.
