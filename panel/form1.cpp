@@ -36,10 +36,10 @@ void paintWith(QWidget &widget, QPalette::ColorRole role, const QColor &value)
     widget.setPalette(palette);
 }
 
-const LightSpec &lightOfImage18(int image18Index)
+const LightRow &lightOfImage18(int image18Index)
 {
     return *std::find_if(std::begin(kLights), std::end(kLights),
-                         [&](const LightSpec &light) { return light.image18 == image18Index; });
+                         [&](const LightRow &light) { return light.image18 == image18Index; });
 }
 
 int labelNumber(std::string_view name)
@@ -96,93 +96,93 @@ Form1::Form1(QWidget *parent)
 
 void Form1::buildTextBoxes()
 {
-    for (const TextBoxSpec &spec : kTextBoxes) {
-        auto *box = new QLineEdit(toQString(spec.initialText), this);
-        box->setObjectName(toQString(spec.name));
-        box->setGeometry(spec.at.toPixels());
+    for (const TextBoxRow &row : kTextBoxes) {
+        auto *box = new QLineEdit(toQString(row.initialText), this);
+        box->setObjectName(toQString(row.name));
+        box->setGeometry(row.at.toPixels());
         box->setAlignment(Qt::AlignCenter);
-        box->setAccessibleName(toQString(spec.spoken));
-        paintWith(*box, QPalette::Base, shade(spec.back));
-        paintWith(*box, QPalette::Text, shade(spec.fore));
-        m_texts.at(static_cast<std::size_t>(spec.box)) = box;
-        registerFocusable(spec.tabIndex, box);
+        box->setAccessibleName(toQString(row.spoken));
+        paintWith(*box, QPalette::Base, shade(row.back));
+        paintWith(*box, QPalette::Text, shade(row.fore));
+        m_texts.at(static_cast<std::size_t>(row.box)) = box;
+        registerFocusable(row.tabIndex, box);
     }
 }
 
 void Form1::buildCheckBoxes()
 {
-    for (const CheckBoxSpec &spec : kCheckBoxes) {
-        auto *box = new SensorCheckBox(toQString(spec.caption), this);
-        box->setObjectName(elementName(spec.name, spec.index));
-        box->setGeometry(QRect(spec.at.toPixels(),
+    for (const CheckBoxRow &row : kCheckBoxes) {
+        auto *box = new SensorCheckBox(toQString(row.caption), this);
+        box->setObjectName(elementName(row.name, row.index));
+        box->setGeometry(QRect(row.at.toPixels(),
                                QSize(toPixels(kCheckBoxWidthTwips), toPixels(kCheckBoxHeightTwips))));
         box->setBackgroundRole(QPalette::Window);
-        paintWith(*box, QPalette::Window, shade(spec.back));
-        paintWith(*box, QPalette::WindowText, shade(spec.fore));
-        paintWith(*box, QPalette::ButtonText, shade(spec.fore));
-        if (spec.index < 0) {
+        paintWith(*box, QPalette::Window, shade(row.back));
+        paintWith(*box, QPalette::WindowText, shade(row.fore));
+        paintWith(*box, QPalette::ButtonText, shade(row.fore));
+        if (row.index < 0) {
             m_check2 = box;
             box->setAccessibleName(QStringLiteral("Sample sensor box of the legend"));
         } else {
-            m_check1.at(static_cast<std::size_t>(spec.index)) = box;
+            m_check1.at(static_cast<std::size_t>(row.index)) = box;
             const auto light = std::find_if(std::begin(kLights), std::end(kLights),
-                                            [&](const LightSpec &l) { return l.check1 == spec.index; });
+                                            [&](const LightRow &l) { return l.check1 == row.index; });
             box->setAccessibleName(QStringLiteral("Car waiting at light %1").arg(light->light));
         }
-        registerFocusable(spec.tabIndex, box);
+        registerFocusable(row.tabIndex, box);
     }
 }
 
 void Form1::buildPictureBoxes()
 {
-    for (const PictureBoxSpec &spec : kPictureBoxes) {
-        auto *box = new PictureBox(spec.figure, this);
-        box->setObjectName(elementName(spec.name, spec.index));
-        box->setAccessibleName(toQString(spec.spoken));
-        box->setGeometry(spec.at.toPixels());
-        paintWith(*box, QPalette::Window, shade(spec.back));
-        registerFocusable(spec.tabIndex, box);
+    for (const PictureBoxRow &row : kPictureBoxes) {
+        auto *box = new PictureBox(row.figure, this);
+        box->setObjectName(elementName(row.name, row.index));
+        box->setAccessibleName(toQString(row.spoken));
+        box->setGeometry(row.at.toPixels());
+        paintWith(*box, QPalette::Window, shade(row.back));
+        registerFocusable(row.tabIndex, box);
     }
 }
 
 void Form1::buildImages()
 {
     const QSize size(toPixels(kImageWidthTwips), toPixels(kImageHeightTwips));
-    for (const ImageSpec &spec : kImages) {
-        const bool legend = spec.name == "Image11";
-        const auto index = static_cast<std::size_t>(spec.index);
-        auto *image = new LightImage(legend ? &pictures::lightPicture(spec.index)
+    for (const ImageRow &row : kImages) {
+        const bool legend = row.name == "Image11";
+        const auto index = static_cast<std::size_t>(row.index);
+        auto *image = new LightImage(legend ? &pictures::lightPicture(row.index)
                                             : &pictures::blankLightPicture(),
                                      this);
-        image->setObjectName(elementName(spec.name, spec.index));
-        image->setGeometry(QRect(spec.at.toPixels(), size));
+        image->setObjectName(elementName(row.name, row.index));
+        image->setGeometry(QRect(row.at.toPixels(), size));
         if (legend) {
             m_image11.at(index) = image;
             const QString words = QStringLiteral("Value %1: %2")
-                                      .arg(spec.index)
-                                      .arg(pictures::lightStateWords(spec.index));
+                                      .arg(row.index)
+                                      .arg(pictures::lightStateWords(row.index));
             image->setAccessibleName(words);
             image->setToolTip(words);
         } else {
             m_image18.at(index) = image;
-            describeLight(spec.index, QStringLiteral("not read yet"));
+            describeLight(row.index, QStringLiteral("not read yet"));
         }
     }
 }
 
 void Form1::buildLabels()
 {
-    for (const LabelSpec &spec : kLabels) {
-        auto *label = new PanelLabel(toQString(spec.caption), spec.align, spec.wraps, this);
-        label->setObjectName(toQString(spec.name));
-        label->setGeometry(spec.at.toPixels());
+    for (const LabelRow &row : kLabels) {
+        auto *label = new PanelLabel(toQString(row.caption), row.align, row.wraps, this);
+        label->setObjectName(toQString(row.name));
+        label->setGeometry(row.at.toPixels());
         label->setBackgroundRole(QPalette::Window);
         label->setForegroundRole(QPalette::WindowText);
-        paintWith(*label, QPalette::Window, shade(spec.back));
-        paintWith(*label, QPalette::WindowText, shade(spec.fore));
-        if (spec.font != LabelFont::Default) {
+        paintWith(*label, QPalette::Window, shade(row.back));
+        paintWith(*label, QPalette::WindowText, shade(row.fore));
+        if (row.font != LabelFont::Default) {
             QFont font = label->font();
-            if (spec.font == LabelFont::BoldNumber) {
+            if (row.font == LabelFont::BoldNumber) {
                 font.setPixelSize(kNumberFontPixels);
                 font.setBold(true);
             } else {
@@ -190,7 +190,7 @@ void Form1::buildLabels()
             }
             label->setFont(font);
         }
-        m_labels.at(static_cast<std::size_t>(labelNumber(spec.name) - 1)) = label;
+        m_labels.at(static_cast<std::size_t>(labelNumber(row.name) - 1)) = label;
     }
 }
 
@@ -209,7 +209,7 @@ void Form1::chainTabOrder()
 
 void Form1::describeLight(int image18Index, const QString &state)
 {
-    const LightSpec &light = lightOfImage18(image18Index);
+    const LightRow &light = lightOfImage18(image18Index);
     const QString words = QStringLiteral("Light %1, port %2: %3").arg(light.light).arg(light.port).arg(state);
     LightImage *image = m_image18.at(static_cast<std::size_t>(image18Index));
     image->setAccessibleName(words);

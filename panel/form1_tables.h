@@ -26,7 +26,7 @@ inline constexpr int kTimer1IntervalMs = 100;
 
 // Each light of the junction and the controls that belong to it. The array indexes do not follow
 // the light numbers: light 4's state image is Image18(0).
-struct LightSpec {
+struct LightRow {
     int light;
     int port;
     TextBox valueBox;
@@ -34,14 +34,14 @@ struct LightSpec {
     int check1;
 };
 
-inline constexpr LightSpec kLights[] = {
+inline constexpr LightRow kLights[] = {
     {1, 160, TextBox::Text4, 1, 0},
     {2, 161, TextBox::Text3, 2, 1},
     {3, 162, TextBox::Text2, 3, 2},
     {4, 163, TextBox::Text5, 0, 3},
 };
 
-struct TextBoxSpec {
+struct TextBoxRow {
     TextBox box;
     std::string_view name;
     TwipsRect at;
@@ -52,7 +52,7 @@ struct TextBoxSpec {
     std::string_view spoken; // the accessible name, for those who cannot see where it stands
 };
 
-inline constexpr TextBoxSpec kTextBoxes[] = {
+inline constexpr TextBoxRow kTextBoxes[] = {
     {TextBox::Text1, "Text1", {480, 4560, 1455, 285}, "Port 150 to prog", Colour::WindowBackground,
      Colour::Red, 30, "Sensor bits sent to port 150"},
     {TextBox::Text2, "Text2", {840, 3000, 375, 285}, "", Colour::LightGreen, Colour::Red, 32,
@@ -69,7 +69,7 @@ inline constexpr int kCheckBoxWidthTwips = 135;
 inline constexpr int kCheckBoxHeightTwips = 195;
 
 // index -1: a single control, not an element of an array.
-struct CheckBoxSpec {
+struct CheckBoxRow {
     std::string_view name;
     int index;
     TwipsPoint at;
@@ -79,7 +79,7 @@ struct CheckBoxSpec {
     int tabIndex;
 };
 
-inline constexpr CheckBoxSpec kCheckBoxes[] = {
+inline constexpr CheckBoxRow kCheckBoxes[] = {
     {"Check1", 0, {4200, 2040}, "Check1", Colour::Red, Colour::Red, 11},
     {"Check1", 1, {2760, 1080}, "Check1", Colour::Red, Colour::ButtonText, 12},
     {"Check1", 2, {1800, 2520}, "Check1", Colour::Red, Colour::ButtonText, 13},
@@ -88,7 +88,7 @@ inline constexpr CheckBoxSpec kCheckBoxes[] = {
     {"Check2", -1, {240, 5160}, "Check2", Colour::ButtonFace, Colour::ButtonText, 15},
 };
 
-struct PictureBoxSpec {
+struct PictureBoxRow {
     std::string_view name;
     int index;
     TwipsRect at;
@@ -99,7 +99,7 @@ struct PictureBoxSpec {
 };
 
 // The vehicles lie on the road and share its yellow; the pedestrians stand on the green blocks.
-inline constexpr PictureBoxSpec kPictureBoxes[] = {
+inline constexpr PictureBoxRow kPictureBoxes[] = {
     {"Picture1", 0, {4440, 1920, 1455, 375}, Colour::LightYellow, 0, Figure::Vehicle1,
      "Car approaching light 1 from the east"},
     {"Picture1", 1, {2520, 120, 495, 975}, Colour::LightYellow, 1, Figure::Vehicle2,
@@ -120,13 +120,13 @@ inline constexpr PictureBoxSpec kPictureBoxes[] = {
 inline constexpr int kImageWidthTwips = 180;
 inline constexpr int kImageHeightTwips = 435;
 
-struct ImageSpec {
+struct ImageRow {
     std::string_view name;
     int index;
     TwipsPoint at;
 };
 
-inline constexpr ImageSpec kImages[] = {
+inline constexpr ImageRow kImages[] = {
     {"Image18", 0, {3720, 3360}},
     {"Image18", 1, {4080, 1320}},
     {"Image18", 2, {2280, 840}},
@@ -142,7 +142,7 @@ inline constexpr ImageSpec kImages[] = {
 enum class Align { Left, Right, Centre };
 enum class LabelFont { Default, BoldNumber, Underlined };
 
-struct LabelSpec {
+struct LabelRow {
     std::string_view name;
     std::string_view caption;
     TwipsRect at;
@@ -162,7 +162,7 @@ inline constexpr std::string_view kLabel5Caption =
 // The blanks space the digits under the five legend pictures.
 inline constexpr std::string_view kLabel6Caption = " 0      1     2      3     4";
 
-inline constexpr LabelSpec kLabels[] = {
+inline constexpr LabelRow kLabels[] = {
     {"Label1", "1", {4560, 1320, 255, 255}, Align::Left, Colour::LightGreen, Colour::ButtonText,
      LabelFont::BoldNumber, true, 7},
     {"Label2", "2", {1800, 720, 255, 255}, Align::Right, Colour::LightGreen, Colour::ButtonText,

@@ -13,7 +13,7 @@
 namespace bexen::panel {
 namespace {
 
-struct ShapeSpec {
+struct ShapeRow {
     int number; // ShapeN
     int index; // element of the Shape1 array, -1 for the single shapes
     TwipsRect at;
@@ -23,7 +23,7 @@ struct ShapeSpec {
 };
 
 // Back to front: the blocks, then the frames and sensor zones drawn over them.
-constexpr ShapeSpec kShapes[] = {
+constexpr ShapeRow kShapes[] = {
     {2, -1, {3600, 360, 2295, 1455}, Colour::DarkGreen, 3, Colour::LightGreen}, // north-east block
     {3, -1, {240, 2880, 2295, 1455}, Colour::DarkGreen, 3, Colour::LightGreen}, // south-west block
     {4, -1, {240, 360, 2295, 1455}, Colour::DarkGreen, 3, Colour::LightGreen}, // north-west block
@@ -37,7 +37,7 @@ constexpr ShapeSpec kShapes[] = {
     {8, -1, {2160, 4920, 2055, 1215}, Colour::WindowText, 1, std::nullopt}, // light-to-port table
 };
 
-struct LineSpec {
+struct LineRow {
     int number; // LineN
     TwipsPoint from;
     TwipsPoint to;
@@ -48,7 +48,7 @@ constexpr int kRoadMarking = 2;
 constexpr int kZebraStripe = 5;
 constexpr int kArrow = 1;
 
-constexpr LineSpec kLines[] = {
+constexpr LineRow kLines[] = {
     // Centre line and stop line of each arm; traffic keeps to the right, so each stop line runs
     // from the end of the centre line across the approach lane to the kerb.
     {4, {3120, 360}, {3120, 1800}, kRoadMarking},
@@ -112,7 +112,7 @@ constexpr LineSpec kLines[] = {
 };
 
 // A shape's border lies inside its rectangle, so a thick kerb never spills onto the road.
-void drawShape(QPainter &painter, const ShapeSpec &shape, const QPalette &desktop)
+void drawShape(QPainter &painter, const ShapeRow &shape, const QPalette &desktop)
 {
     const QRect outer = shape.at.toPixels();
     const int b = shape.borderPixels;
@@ -127,7 +127,7 @@ void drawShape(QPainter &painter, const ShapeSpec &shape, const QPalette &deskto
 
 // A line of width w is centred on its segment: rows (or columns) p - w/2 to p - w/2 + w - 1.
 // The road markings are axis-parallel and drawn as exact rectangles; only the arrow heads slant.
-void drawLine(QPainter &painter, const LineSpec &line, const QColor &ink)
+void drawLine(QPainter &painter, const LineRow &line, const QColor &ink)
 {
     const QPoint a = line.from.toPixels();
     const QPoint b = line.to.toPixels();
@@ -149,14 +149,14 @@ void drawLine(QPainter &painter, const LineSpec &line, const QColor &ink)
 
 void drawShapes(QPainter &painter, const QPalette &desktop)
 {
-    for (const ShapeSpec &shape : kShapes)
+    for (const ShapeRow &shape : kShapes)
         drawShape(painter, shape, desktop);
 }
 
 void drawLines(QPainter &painter, const QPalette &desktop)
 {
     const QColor ink = colour(Colour::WindowText, desktop);
-    for (const LineSpec &line : kLines)
+    for (const LineRow &line : kLines)
         drawLine(painter, line, ink);
 }
 
