@@ -193,30 +193,20 @@ void TestArtwork::features_data()
         << Figure::Vehicle1 << kRoad << QColor(139, 0, 0) << QRectF(0.8, 0, 0.2, 1) << true;
     QTest::newRow("coupe: no rear lights at the front")
         << Figure::Vehicle1 << kRoad << QColor(139, 0, 0) << QRectF(0, 0, 0.8, 1) << false;
-    QTest::newRow("coupe: amber markers") << Figure::Vehicle1 << kRoad << QColor(255, 176, 0)
-                                          << QRectF(0.8, 0, 0.2, 1) << true;
 
     QTest::newRow("estate: blue sides") << Figure::Vehicle2 << kRoad << QColor(0, 132, 239) << all << true;
-    QTest::newRow("estate: white body") << Figure::Vehicle2 << kRoad << QColor(255, 255, 255) << all << true;
     QTest::newRow("estate: rear lamp at the top")
         << Figure::Vehicle2 << kRoad << QColor(224, 0, 0) << QRectF(0, 0, 1, 0.1) << true;
-    QTest::newRow("estate: no lamp further down")
-        << Figure::Vehicle2 << kRoad << QColor(224, 0, 0) << QRectF(0, 0.1, 1, 0.9) << false;
     QTest::newRow("estate: wheels along the left edge")
         << Figure::Vehicle2 << kRoad << QColor(17, 17, 17) << QRectF(0.5, 0, 0.5, 1) << false;
 
     QTest::newRow("tow truck: green") << Figure::Vehicle3 << kRoad << QColor(0, 192, 0) << all << true;
     QTest::newRow("tow truck: roof lamp over the cab at the right")
         << Figure::Vehicle3 << kRoad << QColor(255, 0, 0) << QRectF(0.5, 0, 0.5, 1) << true;
-    QTest::newRow("tow truck: no roof lamp at the left")
-        << Figure::Vehicle3 << kRoad << QColor(255, 0, 0) << QRectF(0, 0, 0.5, 1) << false;
     QTest::newRow("tow truck: boom reaches over the left end")
         << Figure::Vehicle3 << kRoad << QColor(74, 74, 74) << QRectF(0, 0, 0.1, 0.3) << true;
-    QTest::newRow("tow truck: pale green door") << Figure::Vehicle3 << kRoad << QColor(184, 240, 184)
-                                                << QRectF(0.5, 0, 0.5, 1) << true;
 
     QTest::newRow("bus: orange") << Figure::Vehicle4 << kRoad << QColor(255, 165, 66) << all << true;
-    QTest::newRow("bus: darker stripe") << Figure::Vehicle4 << kRoad << QColor(216, 106, 0) << all << true;
     QTest::newRow("bus: narrow bonnet at the top")
         << Figure::Vehicle4 << kRoad << QColor(255, 165, 66) << QRectF(0.7, 0, 0.3, 0.12) << false;
     QTest::newRow("bus: full width at the bottom")
@@ -236,11 +226,8 @@ void TestArtwork::features_data()
         << Figure::WomanWithChild << kBlock << QColor(30, 80, 200) << QRectF(0, 0, 0.5, 1) << false;
     QTest::newRow("woman: handbag on the left")
         << Figure::WomanWithChild << kBlock << QColor(139, 69, 19) << QRectF(0, 0, 0.35, 1) << true;
-    QTest::newRow("woman: no handbag on the right")
-        << Figure::WomanWithChild << kBlock << QColor(139, 69, 19) << QRectF(0.5, 0, 0.5, 1) << false;
 
     QTest::newRow("pram: black silhouette") << Figure::WomanWithPram << kBlock << QColor(0, 0, 0) << all << true;
-    QTest::newRow("pram: only black") << Figure::WomanWithPram << kBlock << QColor(255, 255, 255) << all << false;
     QTest::newRow("pram: her head at the top left")
         << Figure::WomanWithPram << kBlock << QColor(0, 0, 0) << QRectF(0, 0, 0.35, 0.2) << true;
     QTest::newRow("pram: nothing above the pram at the right")
