@@ -31,7 +31,8 @@ constexpr const char *kIconResource = ":/bexen/pictures/panel_icon.svg";
 // The sizes desktops ask for most; anything else is scaled from the nearest.
 constexpr std::array<int, 7> kIconSizes{16, 24, 32, 48, 64, 128, 256};
 
-// The figure's own extent: the viewBox, which every artwork file gives with the figure's natural size.
+// `natural` is the artwork's viewBox, the figure's own size; the figures are all larger than their
+// boxes, and a vehicle squashed to the box's shape would no longer look like one.
 QRectF fittedRect(const QRectF &box, const QSizeF &natural)
 {
     if (natural.isEmpty() || box.isEmpty())
