@@ -256,6 +256,13 @@ int runRecord(Context &ctx, const Args &args)
         recordJunction(ports, ctx.clock, *sink, options, [&] { return ctx.stopping(); });
     } catch (const PortFailure &failure) {
         status = ctx.failAccess(failure.error());
+        // Failing at the very first read leaves nothing worth keeping, not even a header.
+        if (out.tellp() == std::streampos(0)) {
+            out.close();
+            std::error_code ec;
+            std::filesystem::remove(*target, ec);
+            return status;
+        }
     }
     out.close();
     if (!out)
