@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 namespace bexen::pictures {
 namespace {
@@ -43,6 +44,31 @@ QRectF fittedRect(const QRectF &box, const QSizeF &natural)
     return fitted;
 }
 
+constexpr bool figuresInEnumOrder()
+{
+    for (std::size_t i = 0; i < kFigures.size(); ++i) {
+        if (kFigures[i].figure != static_cast<Figure>(i))
+            return false;
+    }
+    return true;
+}
+static_assert(figuresInEnumOrder(), "kFigures is indexed by Figure");
+
+// Each artwork is parsed once: a picture box repaints whenever it is uncovered.
+QSvgRenderer &rendererOf(Figure figure)
+{
+    static std::array<std::unique_ptr<QSvgRenderer>, kFigures.size()> renderers;
+    const auto index = static_cast<std::size_t>(figure);
+    if (index >= renderers.size()) {
+        static QSvgRenderer none;
+        return none;
+    }
+    if (!renderers[index])
+        renderers[index] =
+                std::make_unique<QSvgRenderer>(QString::fromLatin1(kFigures[index].resource));
+    return *renderers[index];
+}
+
 } // namespace
 
 QString figureResource(Figure figure)
@@ -56,7 +82,7 @@ QString figureResource(Figure figure)
 
 void paintFigure(QPainter &painter, const QRectF &box, Figure figure)
 {
-    QSvgRenderer renderer(figureResource(figure));
+    QSvgRenderer &renderer = rendererOf(figure);
     if (!renderer.isValid())
         return;
     const QRectF target = fittedRect(box, renderer.viewBoxF().size());
