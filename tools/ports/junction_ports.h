@@ -6,7 +6,6 @@
 #include "port_view.h"
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -31,7 +30,6 @@ constexpr std::uint8_t sensorMask(int light) { return static_cast<std::uint8_t>(
 
 enum class Road { EastWest, NorthSouth };
 
-constexpr Road roadOf(int light) { return light % 2 == 1 ? Road::EastWest : Road::NorthSouth; }
 constexpr Road otherRoad(Road road) { return road == Road::EastWest ? Road::NorthSouth : Road::EastWest; }
 constexpr std::array<int, 2> lightsOf(Road road)
 {
