@@ -1,11 +1,16 @@
 #pragma once
 
+#include "cli.h"
 #include "clock.h"
 #include "junction_ports.h"
+
+#include <QString>
+#include <QStringList>
 
 #include <array>
 #include <chrono>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 // The junction's five bytes in memory, with every write kept and the time it was made, so a
@@ -63,3 +68,25 @@ private:
     bexen::ports::JunctionState m_state;
     int m_accesses = 0;
 };
+
+struct CliOutcome {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// The whole tool in-process, on the test's clock.
+inline CliOutcome runCli(const QStringList &args, bexen::ports::ManualClock &clock,
+                         std::function<bool()> stopWhen = {})
+{
+    bexen::ports::Args list;
+    for (const QString &a : args)
+        list.push_back(a.toStdString());
+    std::ostringstream out;
+    std::ostringstream err;
+    CliOutcome o;
+    o.code = bexen::ports::runTool(list, out, err, clock, std::move(stopWhen));
+    o.out = QString::fromStdString(out.str());
+    o.err = QString::fromStdString(err.str());
+    return o;
+}

@@ -35,25 +35,6 @@ std::vector<Sample> parseSamples(const QStringList &lines)
     return samples;
 }
 
-struct Outcome {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Outcome runCli(const QStringList &args, ManualClock &clock, std::function<bool()> stopWhen = {})
-{
-    Args list;
-    for (const QString &a : args)
-        list.push_back(a.toStdString());
-    std::ostringstream out;
-    std::ostringstream err;
-    Outcome o;
-    o.code = runTool(list, out, err, clock, std::move(stopWhen));
-    o.out = QString::fromStdString(out.str());
-    o.err = QString::fromStdString(err.str());
-    return o;
-}
 
 } // namespace
 
@@ -228,7 +209,7 @@ void TestChecker::watchCheckCleanRun()
         QVERIFY(!bexen::io::writePortByte(162, v, tmp.portFileStd()));
     };
     QVERIFY(!bexen::io::writePortByte(160, 1, tmp.portFileStd()));
-    const Outcome o = runCli({"watch", "--check", "--duration", "6"}, clock);
+    const CliOutcome o = runCli({"watch", "--check", "--duration", "6"}, clock);
     QCOMPARE(o.code, 0);
     QCOMPARE(o.err, QString());
     QCOMPARE(o.out, QString("summary: 6.000 s checked, no violations\n"));
@@ -248,7 +229,7 @@ void TestChecker::watchCheckReportsAsItHappens()
     };
     QVERIFY(!bexen::io::writePortByte(160, 1, tmp.portFileStd()));
     QVERIFY(!bexen::io::writePortByte(161, 1, tmp.portFileStd()));
-    const Outcome o = runCli({"watch", "--check", "--duration=3", "--interval", "250"}, clock);
+    const CliOutcome o = runCli({"watch", "--check", "--duration=3", "--interval", "250"}, clock);
     QCOMPARE(o.code, 3);
     const QStringList lines = o.out.split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 4);
@@ -274,7 +255,7 @@ void TestChecker::watchCheckStopsOnCtrlC()
     };
     QVERIFY(!bexen::io::writePortByte(150, 8, tmp.portFileStd())); // a car at light 4, never served
     QVERIFY(!bexen::io::writePortByte(163, 1, tmp.portFileStd()));
-    const Outcome o = runCli({"watch", "--check", "--max-wait", "61.5"}, clock);
+    const CliOutcome o = runCli({"watch", "--check", "--max-wait", "61.5"}, clock);
     QCOMPARE(o.code, 3);
     QCOMPARE(clock.elapsed(), seconds(70));
     QVERIFY2(o.out.contains("car left waiting: light 4 (port 163): a car has waited 61.600 s without "
@@ -290,7 +271,7 @@ void TestChecker::watchCheckFailingPortFile()
     QVERIFY(tmp.isValid());
     QVERIFY(QDir(tmp.path()).mkdir("emu_port.dat"));
     ManualClock clock;
-    const Outcome o = runCli({"watch", "--check", "--duration", "1"}, clock);
+    const CliOutcome o = runCli({"watch", "--check", "--duration", "1"}, clock);
     QCOMPARE(o.code, 1);
     QVERIFY2(o.err.startsWith("bexen-ports: " + tmp.portFile() + ": "), qPrintable(o.err));
     QCOMPARE(o.err.count('\n'), 1);
@@ -305,7 +286,7 @@ void TestChecker::watchCheckFailingPortFile()
             QVERIFY(QDir(later.path()).mkdir("emu_port.dat"));
         }
     };
-    const Outcome o2 = runCli({"watch", "--check", "--duration", "2"}, clock2);
+    const CliOutcome o2 = runCli({"watch", "--check", "--duration", "2"}, clock2);
     QCOMPARE(o2.code, 1);
     QVERIFY(o2.err.contains(later.portFile()));
     QCOMPARE(clock2.elapsed(), milliseconds(500));
@@ -343,7 +324,7 @@ void TestChecker::watchCheckBadOptions()
     PrivateTmpDir tmp;
     QVERIFY(tmp.isValid());
     ManualClock clock;
-    const Outcome o = runCli(QStringList{"watch"} + args, clock);
+    const CliOutcome o = runCli(QStringList{"watch"} + args, clock);
     QCOMPARE(o.code, 2);
     QVERIFY2(o.err.contains(error), qPrintable(o.err));
     QCOMPARE(o.err.count('\n'), 1);

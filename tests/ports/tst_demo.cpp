@@ -155,25 +155,6 @@ std::vector<Arrival> randomArrivals(unsigned seed, int perThousand, milliseconds
     return arrivals;
 }
 
-struct Outcome {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Outcome runCli(const QStringList &args, ManualClock &clock)
-{
-    Args list;
-    for (const QString &a : args)
-        list.push_back(a.toStdString());
-    std::ostringstream out;
-    std::ostringstream err;
-    Outcome o;
-    o.code = runTool(list, out, err, clock);
-    o.out = QString::fromStdString(out.str());
-    o.err = QString::fromStdString(err.str());
-    return o;
-}
 
 } // namespace
 
@@ -420,7 +401,7 @@ void TestDemo::commandOnRealFile()
             QVERIFY(!bexen::io::writePortByte(150, 8, tmp.portFileStd()));
         }
     };
-    const Outcome o = runCli({"demo", "--min-green", "1", "--yellow", "0.5", "--red-yellow=0.25",
+    const CliOutcome o = runCli({"demo", "--min-green", "1", "--yellow", "0.5", "--red-yellow=0.25",
                               "--all-red", "0.2", "--duration", "8"},
                              clock);
     QCOMPARE(o.code, 0);
@@ -445,7 +426,7 @@ void TestDemo::commandOnRealFile()
         if (c.elapsed() == seconds(20))
             requestStop();
     };
-    const Outcome o2 = runCli({"demo"}, clock2);
+    const CliOutcome o2 = runCli({"demo"}, clock2);
     QCOMPARE(o2.code, 0);
     QCOMPARE(tmp.portBytes().mid(60, 4), QByteArray("\x01\x01\x01\x01", 4));
 
@@ -454,7 +435,7 @@ void TestDemo::commandOnRealFile()
     QVERIFY(QDir(tmp.path()).mkdir("emu_port.dat"));
     clearStopRequest();
     ManualClock clock3;
-    const Outcome o3 = runCli({"demo", "--duration", "1"}, clock3);
+    const CliOutcome o3 = runCli({"demo", "--duration", "1"}, clock3);
     QCOMPARE(o3.code, 1);
     QVERIFY2(o3.err.startsWith("bexen-ports: " + tmp.portFile() + ": "), qPrintable(o3.err));
 }
@@ -486,7 +467,7 @@ void TestDemo::commandBadOptions()
     PrivateTmpDir tmp;
     QVERIFY(tmp.isValid());
     ManualClock clock;
-    const Outcome o = runCli(QStringList{"demo"} + args, clock);
+    const CliOutcome o = runCli(QStringList{"demo"} + args, clock);
     QCOMPARE(o.code, 2);
     QVERIFY2(o.err.startsWith(error) || o.err.contains(error), qPrintable(o.err));
     QCOMPARE(o.err.count('\n'), 1);

@@ -146,25 +146,6 @@ QString validateVcd(const QString &text, std::vector<Change> &changes)
     return inDump ? "$dumpvars not closed" : QString();
 }
 
-struct Outcome {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Outcome runCli(const QStringList &args, ManualClock &clock)
-{
-    Args list;
-    for (const QString &a : args)
-        list.push_back(a.toStdString());
-    std::ostringstream out;
-    std::ostringstream err;
-    Outcome o;
-    o.code = runTool(list, out, err, clock);
-    o.out = QString::fromStdString(out.str());
-    o.err = QString::fromStdString(err.str());
-    return o;
-}
 
 bool writeText(const QString &path, const QByteArray &text)
 {
@@ -187,10 +168,8 @@ class TestRecordPlay : public QObject {
 private slots:
     void init() { clearStopRequest(); }
 
-    void recordsCsv();
     void recordsVcd();
     void recordingStopsOnCtrlC();
-    void recordThenPlayReproducesTheHistory();
     void recordThenPlayOnRealFiles();
 
     void parsesScripts_data();
@@ -210,23 +189,6 @@ private slots:
     void recordNeverOverwritesThePortFile();
     void recordFailingPortFile();
 };
-
-void TestRecordPlay::recordsCsv()
-{
-    ManualClock clock;
-    FakeJunction junction(clock);
-    HistoryPlayer history(kHistory);
-    clock.onAdvance = [&](ManualClock &c) {
-        history.apply(c.elapsed(), [&](std::int32_t p, std::uint8_t v) { setPortByte(junction.state(), p, v); });
-    };
-    std::ostringstream out;
-    const auto sink = makeRecordSink(RecordFormat::Csv, out);
-    RecordOptions options;
-    options.duration = milliseconds(4500);
-    const auto length = recordJunction(junction, clock, *sink, options, {});
-    QCOMPARE(length, milliseconds(4500));
-    QCOMPARE(QString::fromStdString(out.str()), kHistoryCsv);
-}
 
 void TestRecordPlay::recordsVcd()
 {
@@ -277,37 +239,6 @@ void TestRecordPlay::recordingStopsOnCtrlC()
                      "0.000,163,0\n1.200,161,1\n"));
 }
 
-void TestRecordPlay::recordThenPlayReproducesTheHistory()
-{
-    ManualClock recordClock;
-    FakeJunction recorded(recordClock);
-    HistoryPlayer history(kHistory);
-    recordClock.onAdvance = [&](ManualClock &c) {
-        history.apply(c.elapsed(), [&](std::int32_t p, std::uint8_t v) { setPortByte(recorded.state(), p, v); });
-    };
-    std::ostringstream csv;
-    const auto sink = makeRecordSink(RecordFormat::Csv, csv);
-    RecordOptions options;
-    options.duration = seconds(5);
-    recordJunction(recorded, recordClock, *sink, options, {});
-
-    const ParsedPlay parsed = parsePlayText(csv.str());
-    QVERIFY(!parsed.error);
-    ManualClock playClock;
-    FakeJunction replayed(playClock);
-    replayed.state().lights = {7, 7, 7, 7}; // whatever was there is overwritten at the start
-    std::ostringstream log;
-    const PlayOutcome outcome = playSteps(replayed, playClock, parsed.steps, log, {});
-    QCOMPARE(outcome.done, std::size_t(18));
-
-    std::vector<Change> expected{{milliseconds(0), 150, 0}, {milliseconds(0), 160, 0},
-                                 {milliseconds(0), 161, 0}, {milliseconds(0), 162, 0},
-                                 {milliseconds(0), 163, 0}};
-    expected.insert(expected.end(), kHistory.begin(), kHistory.end());
-    QCOMPARE(changesText(replayed.writes), changesText(expected));
-    QCOMPARE(replayed.state(), recorded.state());
-}
-
 void TestRecordPlay::recordThenPlayOnRealFiles()
 {
     PrivateTmpDir tmp;
@@ -324,7 +255,7 @@ void TestRecordPlay::recordThenPlayOnRealFiles()
                 QVERIFY(!bexen::io::writePortByte(p, v, tmp.portFileStd()));
             });
         };
-        const Outcome o = runCli(args, clock);
+        const CliOutcome o = runCli(args, clock);
         QCOMPARE(o.code, 0);
         QCOMPARE(o.out, QString());
         QVERIFY(o.err.startsWith("recording ports 150 and 160-163 of " + tmp.portFile()));
@@ -343,7 +274,7 @@ void TestRecordPlay::recordThenPlayOnRealFiles()
     PrivateTmpDir other;
     QVERIFY(other.isValid());
     ManualClock clock;
-    const Outcome o = runCli({"play", csv}, clock);
+    const CliOutcome o = runCli({"play", csv}, clock);
     QCOMPARE(o.code, 0);
     QCOMPARE(o.err, QString());
     QStringList lines = o.out.split('\n', Qt::SkipEmptyParts);
@@ -541,7 +472,7 @@ void TestRecordPlay::playFailingPortFile()
     QVERIFY(QDir(tmp.path()).mkdir("emu_port.dat"));
     QVERIFY(writeText(tmp.filePath("s.txt"), "0 sensor 1 on\n"));
     ManualClock clock2;
-    const Outcome o = runCli({"play", tmp.filePath("s.txt")}, clock2);
+    const CliOutcome o = runCli({"play", tmp.filePath("s.txt")}, clock2);
     QCOMPARE(o.code, 1);
     QVERIFY2(o.err.startsWith("bexen-ports: " + tmp.portFile() + ": "), qPrintable(o.err));
 }
@@ -580,7 +511,7 @@ void TestRecordPlay::playCommandErrors()
     for (const QString &a : args)
         full << QString(a).replace('@', tmp.path());
     ManualClock clock;
-    const Outcome o = runCli(full, clock);
+    const CliOutcome o = runCli(full, clock);
     QCOMPARE(o.code, 2);
     QVERIFY2(o.err.startsWith(QString(error).replace('@', tmp.path())), qPrintable(o.err));
     QCOMPARE(o.err.count('\n'), 1);
@@ -617,7 +548,7 @@ void TestRecordPlay::recordCommandErrors()
     const QString home = QDir::currentPath();
     QVERIFY(QDir::setCurrent(tmp.path()));
     ManualClock clock;
-    const Outcome o = runCli(QStringList{"record"} + args, clock);
+    const CliOutcome o = runCli(QStringList{"record"} + args, clock);
     QVERIFY(QDir::setCurrent(home));
     QCOMPARE(o.code, 2);
     QVERIFY2(o.err.contains(error), qPrintable(o.err));
@@ -635,7 +566,7 @@ void TestRecordPlay::recordNeverOverwritesThePortFile()
     QVERIFY(QFile::link(tmp.portFile(), tmp.filePath("link.csv")));
     for (const QString &target : {tmp.portFile(), tmp.path() + "/./emu_port.dat", tmp.filePath("link.csv")}) {
         ManualClock clock;
-        const Outcome o = runCli({"record", "--duration", "1", target}, clock);
+        const CliOutcome o = runCli({"record", "--duration", "1", target}, clock);
         QCOMPARE(o.code, 2);
         QVERIFY2(o.err.contains("is the port file itself; record into another file"), qPrintable(o.err));
         QCOMPARE(tmp.portBytes(), bytes);
@@ -650,7 +581,7 @@ void TestRecordPlay::recordFailingPortFile()
 
     // A file that cannot be made: its directory does not exist.
     ManualClock clock;
-    const Outcome o = runCli({"record", "--duration", "1", tmp.filePath("no/such/dir.csv")}, clock);
+    const CliOutcome o = runCli({"record", "--duration", "1", tmp.filePath("no/such/dir.csv")}, clock);
     QCOMPARE(o.code, 1);
     QVERIFY2(o.err.startsWith("bexen-ports: " + tmp.filePath("no/such/dir.csv") + ": "), qPrintable(o.err));
 
@@ -665,7 +596,7 @@ void TestRecordPlay::recordFailingPortFile()
             QVERIFY(QDir(tmp.path()).mkdir("emu_port.dat"));
         }
     };
-    const Outcome o2 = runCli({"record", "--duration", "2", csv}, clock2);
+    const CliOutcome o2 = runCli({"record", "--duration", "2", csv}, clock2);
     QCOMPARE(o2.code, 1);
     QVERIFY(o2.err.contains("bexen-ports: " + tmp.portFile() + ": "));
     QFile f(csv);
@@ -678,7 +609,7 @@ void TestRecordPlay::recordFailingPortFile()
     // Failing from the start leaves no file behind.
     QVERIFY(QFile::remove(csv));
     ManualClock clock3;
-    const Outcome o3 = runCli({"record", "--duration", "2", csv}, clock3);
+    const CliOutcome o3 = runCli({"record", "--duration", "2", csv}, clock3);
     QCOMPARE(o3.code, 1);
     QVERIFY(!QFile::exists(csv));
 }
