@@ -1,7 +1,6 @@
 #include "checker.h"
 
 #include "commands_basic.h"
-#include "port_args.h"
 
 #include <algorithm>
 #include <numeric>
@@ -64,13 +63,6 @@ bool roadMoving(const JunctionState &state, Road road)
     const auto lights = lightsOf(road);
     return std::any_of(lights.begin(), lights.end(),
                        [&](int light) { return isMoving(lightOf(state, light)); });
-}
-
-void sleepUntil(Clock &clock, Clock::TimePoint when)
-{
-    const Clock::TimePoint now = clock.now();
-    if (when > now)
-        clock.sleepFor(when - now);
 }
 
 std::string summary(const ConflictChecker &checker, Clock::Duration checked)
@@ -182,9 +174,6 @@ int checkJunction(JunctionPorts &ports, Context &ctx, const CheckOptions &option
 {
     ConflictChecker checker(options.maxWait);
     const Clock::TimePoint start = ctx.clock.now();
-    const std::optional<Clock::TimePoint> end =
-            options.duration ? std::optional(start + *options.duration) : std::nullopt;
-
     const auto sample = [&] {
         const JunctionState state = ports.readState();
         const auto violations = checker.observe(state, ctx.clock.now());
@@ -197,20 +186,8 @@ int checkJunction(JunctionPorts &ports, Context &ctx, const CheckOptions &option
     };
 
     try {
-        sample();
-        Clock::TimePoint nextPoll = start;
-        while (!ctx.stopping() && (!end || ctx.clock.now() < *end)) {
-            nextPoll += options.interval;
-            if (end)
-                nextPoll = std::min(nextPoll, *end);
-            sleepUntil(ctx.clock, nextPoll);
-            if (ctx.stopping())
-                break;
-            // After a suspended machine, carry on from now instead of racing through missed polls.
-            if (ctx.clock.now() - nextPoll >= options.interval)
-                nextPoll = ctx.clock.now();
-            sample();
-        }
+        sampleEvery(ctx.clock, options.interval, options.duration, [&] { return ctx.stopping(); },
+                    sample);
     } catch (const PortFailure &failure) {
         ctx.out << summary(checker, ctx.clock.now() - start) << std::endl;
         return ctx.failAccess(failure.error());
@@ -224,18 +201,11 @@ int runCheckedWatch(Context &ctx, const Args &args)
     constexpr std::string_view command = "watch --check";
     CheckOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string value;
         if (args[i] == "--check")
             continue;
-        if (const auto m = takeOption(args, i, "--interval", value); m != OptionMatch::Other) {
-            if (m == OptionMatch::MissingValue)
-                return ctx.failUsage(command, "--interval needs a number of milliseconds");
-            const auto ms = parseIntervalMs(value);
-            if (!ms)
-                return ctx.failUsage(command, "interval " + quoteArgument(value)
-                                             + " is not a whole number of milliseconds from 1 to "
-                                             + std::to_string(kLongestIntervalMs));
-            options.interval = Clock::Duration{*ms};
+        if (const auto o = takeIntervalOption(args, i, options.interval); o.matched) {
+            if (o.error)
+                return ctx.failUsage(command, *o.error);
             continue;
         }
         Clock::Duration duration{};

@@ -1,5 +1,8 @@
 #include "junction_ports.h"
 
+#include "port_args.h"
+
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -124,8 +127,8 @@ bool looksLikeOptionArg(std::string_view arg)
     return arg.size() > 1 && arg[0] == '-';
 }
 
-SecondsOption takeSecondsOption(const Args &args, std::size_t &i, std::string_view name,
-                                Clock::Duration &target)
+ParsedOption takeSecondsOption(const Args &args, std::size_t &i, std::string_view name,
+                               Clock::Duration &target)
 {
     std::string value;
     switch (takeOption(args, i, name, value)) {
@@ -144,6 +147,54 @@ SecondsOption takeSecondsOption(const Args &args, std::size_t &i, std::string_vi
     }
     target = *seconds;
     return {true, std::nullopt};
+}
+
+ParsedOption takeIntervalOption(const Args &args, std::size_t &i, Clock::Duration &target)
+{
+    std::string value;
+    switch (takeOption(args, i, "--interval", value)) {
+    case OptionMatch::Other:
+        return {};
+    case OptionMatch::MissingValue:
+        return {true, "--interval needs a number of milliseconds"};
+    case OptionMatch::Taken:
+        break;
+    }
+    const auto ms = parseIntervalMs(value);
+    if (!ms) {
+        return {true, "interval " + quoteArgument(value)
+                              + " is not a whole number of milliseconds from 1 to "
+                              + std::to_string(kLongestIntervalMs)};
+    }
+    target = Clock::Duration{*ms};
+    return {true, std::nullopt};
+}
+
+Clock::Duration sampleEvery(Clock &clock, Clock::Duration interval,
+                            std::optional<Clock::Duration> length, const std::function<bool()> &stop,
+                            const std::function<void()> &sample)
+{
+    const Clock::TimePoint start = clock.now();
+    const std::optional<Clock::TimePoint> end =
+            length ? std::optional(start + *length) : std::nullopt;
+    const auto stopping = [&] { return stop && stop(); };
+
+    sample();
+    Clock::TimePoint nextPoll = start;
+    while (!stopping() && (!end || clock.now() < *end)) {
+        nextPoll += interval;
+        if (end)
+            nextPoll = std::min(nextPoll, *end);
+        if (nextPoll > clock.now())
+            clock.sleepFor(nextPoll - clock.now());
+        if (stopping())
+            break;
+        // After a suspended machine, carry on from now instead of racing through missed polls.
+        if (clock.now() - nextPoll >= interval)
+            nextPoll = clock.now();
+        sample();
+    }
+    return clock.now() - start;
 }
 
 } // namespace bexen::ports

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -101,13 +102,22 @@ enum class OptionMatch { Other, Taken, MissingValue };
 OptionMatch takeOption(const Args &args, std::size_t &i, std::string_view name, std::string &value);
 bool looksLikeOptionArg(std::string_view arg);
 
-// An option of seconds at args[i]: `matched` when args[i] is `name`; `error` says what is wrong
-// with its value, else `target` holds it.
-struct SecondsOption {
+// An option with a value at args[i]: `matched` when args[i] is that option; `error` says what is
+// wrong with its value, else the target holds it.
+struct ParsedOption {
     bool matched = false;
     std::optional<std::string> error;
 };
-SecondsOption takeSecondsOption(const Args &args, std::size_t &i, std::string_view name,
-                                Clock::Duration &target);
+// "--yellow 2": seconds as parseSeconds takes them.
+ParsedOption takeSecondsOption(const Args &args, std::size_t &i, std::string_view name,
+                               Clock::Duration &target);
+// "--interval MS": whole milliseconds, as watch takes them.
+ParsedOption takeIntervalOption(const Args &args, std::size_t &i, Clock::Duration &target);
+
+// Calls `sample` at once and then every `interval`, until `stop` answers true or `length` has
+// passed; the last sample falls at the end of `length`. Returns how long it ran.
+Clock::Duration sampleEvery(Clock &clock, Clock::Duration interval,
+                            std::optional<Clock::Duration> length, const std::function<bool()> &stop,
+                            const std::function<void()> &sample);
 
 } // namespace bexen::ports

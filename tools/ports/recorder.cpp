@@ -1,7 +1,6 @@
 #include "recorder.h"
 
 #include "commands_basic.h"
-#include "port_args.h"
 #include "version.h"
 
 #include <algorithm>
@@ -124,13 +123,6 @@ private:
     Clock::Duration::rep m_lastStamp = 0;
 };
 
-void sleepUntil(Clock &clock, Clock::TimePoint when)
-{
-    const Clock::TimePoint now = clock.now();
-    if (when > now)
-        clock.sleepFor(when - now);
-}
-
 // The recording must never land on the port file itself: opening it for output would empty the
 // emulator's ports.
 bool isSameFile(const std::string &a, const std::string &b)
@@ -152,37 +144,28 @@ Clock::Duration recordJunction(JunctionPorts &ports, Clock &clock, RecordSink &s
                                const RecordOptions &options, const std::function<bool()> &stop)
 {
     const Clock::TimePoint start = clock.now();
-    const std::optional<Clock::TimePoint> end =
-            options.duration ? std::optional(start + *options.duration) : std::nullopt;
-
-    JunctionState seen = ports.readState();
-    sink.begin(seen, clock.wallNow());
-    Clock::TimePoint nextPoll = start;
-    try {
-        while (!(stop && stop()) && (!end || clock.now() < *end)) {
-            nextPoll += options.interval;
-            if (end)
-                nextPoll = std::min(nextPoll, *end);
-            sleepUntil(clock, nextPoll);
-            if (stop && stop())
-                break;
-            if (clock.now() - nextPoll >= options.interval)
-                nextPoll = clock.now();
-            const JunctionState now = ports.readState();
-            const Clock::Duration at = clock.now() - start;
+    std::optional<JunctionState> seen;
+    const auto sample = [&] {
+        const JunctionState now = ports.readState();
+        if (!seen) {
+            sink.begin(now, clock.wallNow());
+        } else {
             for (std::int32_t port : kJunctionPorts) {
-                if (now.byteOf(port) != seen.byteOf(port))
-                    sink.change(at, port, now.byteOf(port));
+                if (now.byteOf(port) != seen->byteOf(port))
+                    sink.change(clock.now() - start, port, now.byteOf(port));
             }
-            seen = now;
         }
+        seen = now;
+    };
+    try {
+        const Clock::Duration length = sampleEvery(clock, options.interval, options.duration, stop, sample);
+        sink.end(length);
+        return length;
     } catch (const PortFailure &) {
-        sink.end(clock.now() - start);
+        if (seen)
+            sink.end(clock.now() - start);
         throw;
     }
-    const Clock::Duration length = clock.now() - start;
-    sink.end(length);
-    return length;
 }
 
 int runRecord(Context &ctx, const Args &args)
@@ -206,15 +189,9 @@ int runRecord(Context &ctx, const Args &args)
                                              + " is neither csv nor vcd");
             continue;
         }
-        if (const auto m = takeOption(args, i, "--interval", value); m != OptionMatch::Other) {
-            if (m == OptionMatch::MissingValue)
-                return ctx.failUsage(command, "--interval needs a number of milliseconds");
-            const auto ms = parseIntervalMs(value);
-            if (!ms)
-                return ctx.failUsage(command, "interval " + quoteArgument(value)
-                                             + " is not a whole number of milliseconds from 1 to "
-                                             + std::to_string(kLongestIntervalMs));
-            options.interval = Clock::Duration{*ms};
+        if (const auto o = takeIntervalOption(args, i, options.interval); o.matched) {
+            if (o.error)
+                return ctx.failUsage(command, *o.error);
             continue;
         }
         Clock::Duration duration{};
