@@ -35,7 +35,6 @@ std::vector<Sample> parseSamples(const QStringList &lines)
     return samples;
 }
 
-
 } // namespace
 
 class TestChecker : public QObject {

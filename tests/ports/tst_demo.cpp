@@ -155,7 +155,6 @@ std::vector<Arrival> randomArrivals(unsigned seed, int perThousand, milliseconds
     return arrivals;
 }
 
-
 } // namespace
 
 class TestDemo : public QObject {

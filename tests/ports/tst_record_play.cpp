@@ -146,7 +146,6 @@ QString validateVcd(const QString &text, std::vector<Change> &changes)
     return inDump ? "$dumpvars not closed" : QString();
 }
 
-
 bool writeText(const QString &path, const QByteArray &text)
 {
     QFile f(path);
