@@ -3,7 +3,7 @@
 # so the junction works at once. Close the window to stop both.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-"$here/setup.sh"
+"$here/setup.sh" bexen-semaphores bexen-ports
 bin="$here/../build"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

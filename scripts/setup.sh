@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Shared by run.sh and test.sh: installs the Debian packages the build and the tests need (only
-# those missing), then configures and builds into build/. Quick when nothing changed.
+# those missing), then configures and builds into build/ (the targets named as arguments, or
+# everything). Quick when nothing changed.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -41,4 +42,8 @@ fi
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
     cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$build_dir" --parallel "$(nproc)"
+targets=()
+for t in "$@"; do
+    targets+=(--target "$t")
+done
+cmake --build "$build_dir" --parallel "$(nproc)" "${targets[@]}"
