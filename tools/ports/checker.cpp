@@ -1,6 +1,6 @@
 #include "checker.h"
 
-#include "commands_basic.h"
+#include "port_args.h"
 
 #include <algorithm>
 #include <numeric>
@@ -30,11 +30,6 @@ constexpr std::array<std::string_view, kRuleCount> kRuleNames{
     "car left waiting",
 };
 
-std::string valueText(std::uint8_t value)
-{
-    return std::to_string(value) + " " + std::string(lightValueName(value));
-}
-
 std::string allowedAfter(std::uint8_t from)
 {
     std::string text;
@@ -51,7 +46,7 @@ std::string movingLights(const JunctionState &state, Road road)
     const char *separator = " ";
     for (int light : lightsOf(road)) {
         if (isMoving(lightOf(state, light))) {
-            text += separator + lightLabel(light) + " " + valueText(lightOf(state, light));
+            text += separator + lightLabel(light) + " " + lightValueText(lightOf(state, light));
             separator = ", ";
         }
     }
@@ -131,8 +126,8 @@ void ConflictChecker::checkValues(const JunctionState &state, std::vector<Violat
                              lightLabel(light) + " holds " + std::to_string(now) + ", outside 0..4"});
         } else if (before && !isLegalChange(*before, now)) {
             found.push_back({Rule::IllegalChange,
-                             lightLabel(light) + " went from " + valueText(*before) + " to "
-                                     + valueText(now) + " (" + allowedAfter(*before) + ")"});
+                             lightLabel(light) + " went from " + lightValueText(*before) + " to "
+                                     + lightValueText(now) + " (" + allowedAfter(*before) + ")"});
         }
     }
 }
@@ -165,7 +160,7 @@ void ConflictChecker::checkWaits(const JunctionState &state, Clock::TimePoint at
             found.push_back({Rule::CarLeftWaiting,
                              lightLabel(light) + ": a car has waited " + formatSeconds(waited)
                                      + " s without green (at most " + formatSeconds(m_maxWait)
-                                     + " s), light at " + valueText(lightOf(state, light))});
+                                     + " s), light at " + lightValueText(lightOf(state, light))});
         }
     }
 }
@@ -185,14 +180,17 @@ int checkJunction(JunctionPorts &ports, Context &ctx, const CheckOptions &option
         ctx.out.flush();
     };
 
+    // A run cut short by a failing port file still says what it saw up to then.
+    std::optional<PortFailure> failure;
     try {
         sampleEvery(ctx.clock, options.interval, options.duration, [&] { return ctx.stopping(); },
                     sample);
-    } catch (const PortFailure &failure) {
-        ctx.out << summary(checker, ctx.clock.now() - start) << std::endl;
-        return ctx.failAccess(failure.error());
+    } catch (const PortFailure &e) {
+        failure = e;
     }
     ctx.out << summary(checker, ctx.clock.now() - start) << std::endl;
+    if (failure)
+        return ctx.failAccess(failure->error());
     return checker.total() == 0 ? kExitOk : kExitViolations;
 }
 
@@ -203,26 +201,15 @@ int runCheckedWatch(Context &ctx, const Args &args)
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--check")
             continue;
-        if (const auto o = takeIntervalOption(args, i, options.interval); o.matched) {
-            if (o.error)
-                return ctx.failUsage(command, *o.error);
-            continue;
-        }
-        Clock::Duration duration{};
-        if (const auto o = takeSecondsOption(args, i, "--max-wait", options.maxWait); o.matched) {
-            if (o.error)
-                return ctx.failUsage(command, *o.error);
-            continue;
-        }
-        if (const auto o = takeSecondsOption(args, i, "--duration", duration); o.matched) {
-            if (o.error)
-                return ctx.failUsage(command, *o.error);
-            options.duration = duration;
-            continue;
-        }
-        if (looksLikeOptionArg(args[i]))
-            return ctx.failUsage(command, "unknown option " + quoteArgument(args[i]));
-        return ctx.failUsage(command, "unexpected argument " + quoteArgument(args[i]));
+        ParsedOption o = takeIntervalOption(args, i, options.interval);
+        if (!o.matched)
+            o = takeSecondsOption(args, i, "--max-wait", options.maxWait);
+        if (!o.matched)
+            o = takeSecondsOption(args, i, "--duration", options.duration);
+        if (!o.matched)
+            return ctx.failUsage(command, strayArgument(args[i]));
+        if (o.error)
+            return ctx.failUsage(command, *o.error);
     }
 
     ContextPorts ports(ctx, io::WhenMissing::ReadZero);

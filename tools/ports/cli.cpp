@@ -157,12 +157,6 @@ io::PortFileLocation Context::portFile() const
 
 io::ReadOutcome Context::read(std::int32_t port, io::WhenMissing whenMissing) const
 {
-    if (whenMissing == io::WhenMissing::Create) {
-        if (!fileOverride.empty())
-            return io::readPortByte(port, fileOverride, whenMissing);
-        return io::readPortByte(port, whenMissing);
-    }
-
     const io::PortFileLocation location = portFile();
     if (location.error)
         return {0, location.error};
@@ -170,7 +164,7 @@ io::ReadOutcome Context::read(std::int32_t port, io::WhenMissing whenMissing) co
     // A missing port file reads 0 because the emulator has not made it yet; a missing directory
     // means the user named the wrong place (a mistyped --file or TMPDIR), and all those zeros
     // would only hide that.
-    if (!outcome.error && outcome.value == 0) {
+    if (whenMissing == io::WhenMissing::ReadZero && !outcome.error && outcome.value == 0) {
         const std::filesystem::path dir = std::filesystem::path(location.path).parent_path();
         std::error_code ec;
         if (!dir.empty()
@@ -183,9 +177,10 @@ io::ReadOutcome Context::read(std::int32_t port, io::WhenMissing whenMissing) co
 
 std::optional<io::AccessError> Context::write(std::int32_t port, std::uint8_t value) const
 {
-    if (!fileOverride.empty())
-        return io::writePortByte(port, value, fileOverride);
-    return io::writePortByte(port, value);
+    const io::PortFileLocation location = portFile();
+    if (location.error)
+        return location.error;
+    return io::writePortByte(port, value, location.path);
 }
 
 bool Context::stopping() const

@@ -1,11 +1,13 @@
 #include "commands_basic.h"
 
 #include "checker.h"
+#include "junction_ports.h"
 #include "port_args.h"
 #include "port_view.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -14,10 +16,8 @@ namespace bexen::ports {
 
 namespace {
 
-bool looksLikeOption(const std::string &arg)
-{
-    return arg.size() > 1 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9');
-}
+// These commands take port numbers, so "-150" is a port out of range; the others follow suit.
+constexpr DashNumber kDashNumber = DashNumber::IsArgument;
 
 std::string badPort(const std::string &arg)
 {
@@ -33,22 +33,9 @@ std::string badValue(const std::string &arg)
 int refuseArguments(Context &ctx, std::string_view command, const Args &args)
 {
     const std::string &first = args.front();
-    if (looksLikeOption(first))
-        return ctx.failUsage(command, "unknown option " + quoteArgument(first));
+    if (looksLikeOption(first, kDashNumber))
+        return ctx.failUsage(command, unknownOption(first));
     return ctx.failUsage(command, "takes no arguments, but got " + quoteArgument(first));
-}
-
-// Sleeps until `deadline` in steps short enough that Ctrl-C is answered within one panel tick,
-// however long the interval the user chose.
-void sleepUntil(Context &ctx, Clock::TimePoint deadline)
-{
-    constexpr Clock::Duration kLongestStep{100};
-    while (!ctx.stopping()) {
-        const Clock::TimePoint now = ctx.clock.now();
-        if (now >= deadline)
-            return;
-        ctx.clock.sleepFor(std::min(deadline - now, kLongestStep));
-    }
 }
 
 } // namespace
@@ -70,8 +57,8 @@ int runGet(Context &ctx, const Args &args)
         return ctx.failUsage("get", "missing PORT");
     std::vector<std::int32_t> ports;
     for (const std::string &arg : args) {
-        if (looksLikeOption(arg))
-            return ctx.failUsage("get", "unknown option " + quoteArgument(arg));
+        if (looksLikeOption(arg, kDashNumber))
+            return ctx.failUsage("get", unknownOption(arg));
         const auto port = parsePort(arg);
         if (!port)
             return ctx.failUsage("get", badPort(arg));
@@ -98,8 +85,8 @@ int runSet(Context &ctx, const Args &args)
     std::vector<std::pair<std::int32_t, std::uint8_t>> writes;
     for (std::size_t i = 0; i < args.size(); i += 2) {
         const std::string &portArg = args[i];
-        if (looksLikeOption(portArg))
-            return ctx.failUsage("set", "unknown option " + quoteArgument(portArg));
+        if (looksLikeOption(portArg, kDashNumber))
+            return ctx.failUsage("set", unknownOption(portArg));
         const auto port = parsePort(portArg);
         if (!port)
             return ctx.failUsage("set", badPort(portArg));
@@ -126,9 +113,12 @@ int runDump(Context &ctx, const Args &args)
     const io::PortFileLocation location = ctx.portFile();
     if (location.error)
         return ctx.failAccess(*location.error);
-    const JunctionRead junction = readJunction(ctx);
-    if (junction.error)
-        return ctx.failAccess(*junction.error);
+    JunctionState state;
+    try {
+        state = ContextPorts(ctx, io::WhenMissing::ReadZero).readState();
+    } catch (const PortFailure &failure) {
+        return ctx.failAccess(failure.error());
+    }
 
     ctx.out << "port file: " << location.path;
     std::error_code ec;
@@ -137,7 +127,7 @@ int runDump(Context &ctx, const Args &args)
         ctx.out << " (not there yet: every port reads 0)";
     ctx.out << '\n';
     for (std::int32_t port : kJunctionPorts)
-        ctx.out << describePort(port, junction.state) << '\n';
+        ctx.out << describePort(port, state) << '\n';
     return kExitOk;
 }
 
@@ -146,61 +136,34 @@ int runWatch(Context &ctx, const Args &args)
     if (std::find(args.begin(), args.end(), "--check") != args.end())
         return runCheckedWatch(ctx, args);
 
-    std::uint32_t intervalMs = kDefaultIntervalMs;
+    Clock::Duration interval{kDefaultIntervalMs};
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        std::string text;
-        if (arg == "--interval") {
-            if (i + 1 >= args.size())
-                return ctx.failUsage("watch", "--interval needs a number of milliseconds");
-            text = args[++i];
-        } else if (arg.starts_with("--interval=")) {
-            text = arg.substr(std::string_view("--interval=").size());
-        } else if (looksLikeOption(arg)) {
-            return ctx.failUsage("watch", "unknown option " + quoteArgument(arg));
-        } else {
-            return ctx.failUsage("watch", "unexpected argument " + quoteArgument(arg));
-        }
-        const auto parsed = parseIntervalMs(text);
-        if (!parsed)
-            return ctx.failUsage("watch", "interval " + quoteArgument(text)
-                                         + " is not a whole number of milliseconds from 1 to "
-                                         + std::to_string(kLongestIntervalMs));
-        intervalMs = *parsed;
+        const ParsedOption o = takeIntervalOption(args, i, interval);
+        if (!o.matched)
+            return ctx.failUsage("watch", strayArgument(args[i], kDashNumber));
+        if (o.error)
+            return ctx.failUsage("watch", *o.error);
     }
-    const Clock::Duration interval{intervalMs};
 
-    JunctionRead seen = readJunction(ctx);
-    if (seen.error)
-        return ctx.failAccess(*seen.error);
-    const std::string startStamp = formatTimestamp(ctx.clock.wallNow());
-    for (std::int32_t port : kJunctionPorts)
-        ctx.out << startStamp << "  " << describePort(port, seen.state) << '\n';
-    ctx.out.flush();
-
-    Clock::TimePoint nextPoll = ctx.clock.now();
-    while (!ctx.stopping()) {
-        nextPoll += interval;
-        sleepUntil(ctx, nextPoll);
-        if (ctx.stopping())
-            break;
-        // After a suspended machine or a stalled disk, carry on from now instead of racing
-        // through the missed polls.
-        if (ctx.clock.now() - nextPoll >= interval)
-            nextPoll = ctx.clock.now();
-
-        const JunctionRead now = readJunction(ctx);
-        if (now.error)
-            return ctx.failAccess(*now.error);
-        if (now.state == seen.state)
-            continue;
+    // The first sample prints every port; later ones only the ports that changed.
+    ContextPorts ports(ctx, io::WhenMissing::ReadZero);
+    std::optional<JunctionState> seen;
+    const auto sample = [&] {
+        const JunctionState now = ports.readState();
+        if (seen == now)
+            return;
         const std::string stamp = formatTimestamp(ctx.clock.wallNow());
         for (std::int32_t port : kJunctionPorts) {
-            if (now.state.byteOf(port) != seen.state.byteOf(port))
-                ctx.out << stamp << "  " << describePort(port, now.state) << '\n';
+            if (!seen || now.byteOf(port) != seen->byteOf(port))
+                ctx.out << stamp << "  " << describePort(port, now) << '\n';
         }
         ctx.out.flush();
         seen = now;
+    };
+    try {
+        sampleEvery(ctx.clock, interval, std::nullopt, [&] { return ctx.stopping(); }, sample);
+    } catch (const PortFailure &failure) {
+        return ctx.failAccess(failure.error());
     }
     return kExitOk;
 }

@@ -1,6 +1,6 @@
 #include "demo.h"
 
-#include "commands_basic.h"
+#include "port_args.h"
 
 #include <algorithm>
 #include <array>
@@ -192,37 +192,23 @@ int runDemo(Context &ctx, const Args &args)
     }};
 
     for (std::size_t i = 0; i < args.size(); ++i) {
-        bool matched = false;
+        ParsedOption o;
         for (const PhaseOption &phase : phases) {
-            const auto o = takeSecondsOption(args, i, phase.name, times.*phase.time);
+            o = takeSecondsOption(args, i, phase.name, times.*phase.time);
             if (!o.matched)
                 continue;
-            if (o.error)
-                return ctx.failUsage(command, *o.error);
-            if (times.*phase.time < kShortestPhase)
-                return ctx.failUsage(command, std::string(phase.name)
-                                             + " must be at least 0.2 s, two polls of the panel");
-            matched = true;
+            if (!o.error && times.*phase.time < kShortestPhase)
+                o.error = std::string(phase.name) + " must be at least 0.2 s, two polls of the panel";
             break;
         }
-        if (matched)
-            continue;
-        Clock::Duration value{};
-        if (const auto o = takeSecondsOption(args, i, "--max-green", value); o.matched) {
-            if (o.error)
-                return ctx.failUsage(command, *o.error);
-            times.maxGreen = value;
-            continue;
-        }
-        if (const auto o = takeSecondsOption(args, i, "--duration", value); o.matched) {
-            if (o.error)
-                return ctx.failUsage(command, *o.error);
-            duration = value;
-            continue;
-        }
-        if (looksLikeOptionArg(args[i]))
-            return ctx.failUsage(command, "unknown option " + quoteArgument(args[i]));
-        return ctx.failUsage(command, "unexpected argument " + quoteArgument(args[i]));
+        if (!o.matched)
+            o = takeSecondsOption(args, i, "--max-green", times.maxGreen);
+        if (!o.matched)
+            o = takeSecondsOption(args, i, "--duration", duration);
+        if (!o.matched)
+            return ctx.failUsage(command, strayArgument(args[i]));
+        if (o.error)
+            return ctx.failUsage(command, *o.error);
     }
     if (times.maxGreen && *times.maxGreen < times.minGreen)
         return ctx.failUsage(command, "--max-green must not be shorter than --min-green ("

@@ -2,6 +2,7 @@
 
 #include "cli.h"
 #include "clock.h"
+#include "port_args.h"
 #include "port_channel.h"
 #include "port_view.h"
 
@@ -15,19 +16,11 @@
 
 namespace bexen::ports {
 
-// Lights are numbered 1 to 4 as on the panel: 1 and 3 face each other on the east-west road,
-// 2 and 4 on the north-south road. Light k is port 159 + k; a car waiting at light k sets bit k-1
-// of the sensor port.
-inline constexpr int kLightCount = 4;
-
 inline constexpr std::uint8_t kDark = 0;
 inline constexpr std::uint8_t kRed = 1;
 inline constexpr std::uint8_t kRedYellow = 2;
 inline constexpr std::uint8_t kYellow = 3;
 inline constexpr std::uint8_t kGreen = 4;
-
-constexpr std::int32_t lightPort(int light) { return 159 + light; }
-constexpr std::uint8_t sensorMask(int light) { return static_cast<std::uint8_t>(1u << (light - 1)); }
 
 enum class Road { EastWest, NorthSouth };
 
@@ -46,9 +39,6 @@ inline std::uint8_t lightOf(const JunctionState &state, int light)
     return state.lights[static_cast<std::size_t>(light - 1)];
 }
 void setPortByte(JunctionState &state, std::int32_t port, std::uint8_t value);
-
-// "light 2 (port 161)"
-std::string lightLabel(int light);
 
 // A failed access to the port file, carried out of the loops so that the command can report the
 // path and the reason and end with status 1.
@@ -89,30 +79,9 @@ private:
     io::WhenMissing m_whenMissing;
 };
 
-// Seconds as the user writes them on the command line and in scripts: digits, optionally a point
-// and more digits ("5", "0.25", "12.5"). No sign, exponent, blank, "nan" or "inf"; at most
-// 1,000,000 s. The result is rounded to the millisecond; empty when the text is not such a number.
-std::optional<Clock::Duration> parseSeconds(std::string_view text);
-// "12.345"
-std::string formatSeconds(Clock::Duration d);
-
-enum class OptionMatch { Other, Taken, MissingValue };
-// When args[i] is the option `name` ("--yellow 2" or "--yellow=2"), stores its value and leaves
-// i on the last argument it used.
-OptionMatch takeOption(const Args &args, std::size_t &i, std::string_view name, std::string &value);
-bool looksLikeOptionArg(std::string_view arg);
-
-// An option with a value at args[i]: `matched` when args[i] is that option; `error` says what is
-// wrong with its value, else the target holds it.
-struct ParsedOption {
-    bool matched = false;
-    std::optional<std::string> error;
-};
-// "--yellow 2": seconds as parseSeconds takes them.
-ParsedOption takeSecondsOption(const Args &args, std::size_t &i, std::string_view name,
-                               Clock::Duration &target);
-// "--interval MS": whole milliseconds, as watch takes them.
-ParsedOption takeIntervalOption(const Args &args, std::size_t &i, Clock::Duration &target);
+// Sleeps until `when` in steps of at most one panel poll, so Ctrl-C is answered within 100 ms
+// however long the wait. Returns false when `stop` answered true first.
+bool sleepUntil(Clock &clock, Clock::TimePoint when, const std::function<bool()> &stop);
 
 // Calls `sample` at once and then every `interval`, until `stop` answers true or `length` has
 // passed; the last sample falls at the end of `length`. Returns how long it ran.

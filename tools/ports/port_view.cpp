@@ -1,7 +1,5 @@
 #include "port_view.h"
 
-#include "cli.h"
-
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -31,31 +29,9 @@ std::uint8_t JunctionState::byteOf(std::int32_t port) const
 {
     if (port == kSensorPort)
         return sensors;
-    for (const LightPort &lp : kLightPorts) {
-        if (lp.port == port)
-            return lights[static_cast<std::size_t>(lp.light - 1)];
-    }
+    if (port >= lightPort(1) && port <= lightPort(kLightCount))
+        return lights[static_cast<std::size_t>(port - lightPort(1))];
     return 0;
-}
-
-JunctionRead readJunction(const Context &ctx)
-{
-    JunctionRead result;
-    io::ReadOutcome sensors = ctx.read(kSensorPort, io::WhenMissing::ReadZero);
-    if (sensors.error) {
-        result.error = std::move(sensors.error);
-        return result;
-    }
-    result.state.sensors = sensors.value;
-    for (const LightPort &lp : kLightPorts) {
-        io::ReadOutcome light = ctx.read(lp.port, io::WhenMissing::ReadZero);
-        if (light.error) {
-            result.error = std::move(light.error);
-            return result;
-        }
-        result.state.lights[static_cast<std::size_t>(lp.light - 1)] = light.value;
-    }
-    return result;
 }
 
 std::string_view lightValueName(std::uint8_t value)
@@ -65,9 +41,19 @@ std::string_view lightValueName(std::uint8_t value)
     return "out of range, shown dark";
 }
 
+std::string lightValueText(std::uint8_t value)
+{
+    return std::to_string(value) + " " + std::string(lightValueName(value));
+}
+
+std::string lightLabel(int light)
+{
+    return "light " + std::to_string(light) + " (port " + std::to_string(lightPort(light)) + ")";
+}
+
 bool carWaiting(std::uint8_t sensors, int light)
 {
-    return light >= 1 && light <= 4 && (sensors >> (light - 1) & 1u) != 0;
+    return light >= 1 && light <= kLightCount && (sensors & sensorMask(light)) != 0;
 }
 
 std::string sensorBits(std::uint8_t sensors)
@@ -83,9 +69,9 @@ std::string sensorBits(std::uint8_t sensors)
 std::string describeSensors(std::uint8_t sensors)
 {
     std::vector<int> waiting;
-    for (const LightPort &lp : kLightPorts) {
-        if (carWaiting(sensors, lp.light))
-            waiting.push_back(lp.light);
+    for (int light = 1; light <= kLightCount; ++light) {
+        if (carWaiting(sensors, light))
+            waiting.push_back(light);
     }
     std::string text = "sensors (port " + std::to_string(kSensorPort)
             + "): " + std::to_string(sensors) + " = " + sensorBits(sensors) + ", ";
@@ -98,23 +84,12 @@ std::string describeSensors(std::uint8_t sensors)
     return text;
 }
 
-std::string describeLight(int light, std::uint8_t value)
-{
-    if (light < 1 || light > static_cast<int>(kLightPorts.size()))
-        return "light " + std::to_string(light) + ": " + std::to_string(value);
-    const LightPort &lp = kLightPorts[static_cast<std::size_t>(light - 1)];
-    return "light " + std::to_string(light) + " (port " + std::to_string(lp.port)
-            + "): " + std::to_string(value) + ' ' + std::string(lightValueName(value));
-}
-
 std::string describePort(std::int32_t port, const JunctionState &state)
 {
     if (port == kSensorPort)
         return describeSensors(state.sensors);
-    for (const LightPort &lp : kLightPorts) {
-        if (lp.port == port)
-            return describeLight(lp.light, state.byteOf(port));
-    }
+    if (port >= lightPort(1) && port <= lightPort(kLightCount))
+        return lightLabel(port - lightPort(1) + 1) + ": " + lightValueText(state.byteOf(port));
     return "port " + std::to_string(port) + ": " + std::to_string(state.byteOf(port));
 }
 

@@ -1,6 +1,6 @@
 #include "recorder.h"
 
-#include "commands_basic.h"
+#include "port_args.h"
 #include "version.h"
 
 #include <algorithm>
@@ -189,20 +189,15 @@ int runRecord(Context &ctx, const Args &args)
                                              + " is neither csv nor vcd");
             continue;
         }
-        if (const auto o = takeIntervalOption(args, i, options.interval); o.matched) {
-            if (o.error)
-                return ctx.failUsage(command, *o.error);
+        ParsedOption o = takeIntervalOption(args, i, options.interval);
+        if (!o.matched)
+            o = takeSecondsOption(args, i, "--duration", options.duration);
+        if (o.error)
+            return ctx.failUsage(command, *o.error);
+        if (o.matched)
             continue;
-        }
-        Clock::Duration duration{};
-        if (const auto o = takeSecondsOption(args, i, "--duration", duration); o.matched) {
-            if (o.error)
-                return ctx.failUsage(command, *o.error);
-            options.duration = duration;
-            continue;
-        }
-        if (looksLikeOptionArg(args[i]))
-            return ctx.failUsage(command, "unknown option " + quoteArgument(args[i]));
+        if (looksLikeOption(args[i]))
+            return ctx.failUsage(command, unknownOption(args[i]));
         if (target)
             return ctx.failUsage(command, "unexpected argument " + quoteArgument(args[i])
                                          + " after FILE " + quoteArgument(*target));

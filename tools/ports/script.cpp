@@ -116,6 +116,79 @@ std::optional<std::string> parseScriptStep(const std::vector<std::string_view> &
     return std::nullopt;
 }
 
+// Reads one line into `step`, its time no earlier than `previous`, and answers what is wrong
+// with it, if anything. A line without a step (blank, or only a comment) leaves `step` empty.
+using LineReader = std::optional<std::string> (*)(std::string_view line, Clock::Duration previous,
+                                                  std::optional<PlayStep> &step);
+
+std::optional<std::string> readScriptLine(std::string_view line, Clock::Duration previous,
+                                          std::optional<PlayStep> &step)
+{
+    if (const auto hash = line.find('#'); hash != std::string_view::npos)
+        line = line.substr(0, hash);
+    const auto words = splitWords(line);
+    if (words.empty())
+        return std::nullopt;
+    PlayStep read{};
+    if (auto error = parseScriptStep(words, previous, read))
+        return error;
+    for (std::string_view word : words)
+        read.text += (read.text.empty() ? "" : " ") + std::string(word);
+    step = std::move(read);
+    return std::nullopt;
+}
+
+std::optional<std::string> readRecordingRow(std::string_view line, Clock::Duration previous,
+                                            std::optional<PlayStep> &step)
+{
+    if (line.empty())
+        return std::nullopt;
+    const auto comma1 = line.find(',');
+    const auto comma2 = comma1 == std::string_view::npos ? comma1 : line.find(',', comma1 + 1);
+    if (comma2 == std::string_view::npos || line.find(',', comma2 + 1) != std::string_view::npos)
+        return std::string("a row is time_s,port,value");
+    PlayStep read{};
+    if (auto error = parseTime(line.substr(0, comma1), previous, read.at))
+        return error;
+    const std::string_view portText = line.substr(comma1 + 1, comma2 - comma1 - 1);
+    const auto port = parsePort(portText);
+    if (!port || std::find(kJunctionPorts.begin(), kJunctionPorts.end(), *port) == kJunctionPorts.end())
+        return "port " + quoteArgument(portText) + " is not 150 or 160 to 163";
+    const std::string_view valueText = line.substr(comma2 + 1);
+    const auto value = parseByteValue(valueText);
+    if (!value)
+        return "value " + quoteArgument(valueText) + " is not a whole number 0 to 255";
+    read.port = *port;
+    read.mask = kWholeByte;
+    read.value = *value;
+    read.text = "port " + std::string(portText) + " " + std::string(valueText);
+    step = std::move(read);
+    return std::nullopt;
+}
+
+// The steps of the lines from `first` on, numbered as the file numbers its lines; the first
+// faulty line ends the reading with no steps at all.
+ParsedPlay readSteps(const std::vector<std::string_view> &lines, std::size_t first,
+                     LineReader readLine, std::string_view whenEmpty)
+{
+    ParsedPlay parsed;
+    Clock::Duration previous{};
+    for (std::size_t i = first; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i + 1);
+        std::optional<PlayStep> step;
+        if (auto error = readLine(lines[i], previous, step))
+            return {{}, ScriptError{number, std::move(*error)}};
+        if (!step)
+            continue;
+        step->line = number;
+        previous = step->at;
+        parsed.steps.push_back(std::move(*step));
+    }
+    if (parsed.steps.empty())
+        parsed.error = ScriptError{0, std::string(whenEmpty)};
+    return parsed;
+}
+
 bool isRecording(std::string_view text)
 {
     const auto newline = text.find('\n');
@@ -137,98 +210,19 @@ struct SignalHistory {
     Clock::TimePoint changedAt;
 };
 
-void sleepUntil(Clock &clock, Clock::TimePoint when, const std::function<bool()> &stop,
-                bool &stopped)
-{
-    // Slices of one poll keep Ctrl-C prompt during a long pause of the script.
-    constexpr Clock::Duration slice{100};
-    while (clock.now() < when) {
-        if (stop && stop()) {
-            stopped = true;
-            return;
-        }
-        clock.sleepFor(std::min(slice, when - clock.now()));
-    }
-}
-
 } // namespace
 
 ParsedPlay parseScript(std::string_view text)
 {
-    ParsedPlay parsed;
-    Clock::Duration previous{};
-    int number = 0;
-    for (std::string_view line : splitLines(text)) {
-        ++number;
-        if (const auto hash = line.find('#'); hash != std::string_view::npos)
-            line = line.substr(0, hash);
-        const auto words = splitWords(line);
-        if (words.empty())
-            continue;
-        PlayStep step{};
-        step.line = number;
-        if (auto error = parseScriptStep(words, previous, step)) {
-            parsed.error = ScriptError{number, *error};
-            parsed.steps.clear();
-            return parsed;
-        }
-        std::string written;
-        for (std::string_view word : words)
-            written += (written.empty() ? "" : " ") + std::string(word);
-        step.text = written;
-        previous = step.at;
-        parsed.steps.push_back(std::move(step));
-    }
-    if (parsed.steps.empty())
-        parsed.error = ScriptError{0, "holds no step"};
-    return parsed;
+    return readSteps(splitLines(text), 0, readScriptLine, "holds no step");
 }
 
 ParsedPlay parseRecording(std::string_view text)
 {
-    ParsedPlay parsed;
     const auto lines = splitLines(text);
-    if (lines.empty() || lines[0] != kCsvHeader) {
-        parsed.error = ScriptError{1, "a recording starts with the line " + std::string(kCsvHeader)};
-        return parsed;
-    }
-    Clock::Duration previous{};
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const int number = static_cast<int>(i + 1);
-        const std::string_view line = lines[i];
-        if (line.empty())
-            continue;
-        const auto fail = [&](std::string what) {
-            parsed.error = ScriptError{number, std::move(what)};
-            parsed.steps.clear();
-            return parsed;
-        };
-        const auto comma1 = line.find(',');
-        const auto comma2 = comma1 == std::string_view::npos ? comma1 : line.find(',', comma1 + 1);
-        if (comma2 == std::string_view::npos || line.find(',', comma2 + 1) != std::string_view::npos)
-            return fail("a row is time_s,port,value");
-        PlayStep step{};
-        step.line = number;
-        if (auto error = parseTime(line.substr(0, comma1), previous, step.at))
-            return fail(*error);
-        const std::string_view portText = line.substr(comma1 + 1, comma2 - comma1 - 1);
-        const auto port = parsePort(portText);
-        if (!port || std::find(kJunctionPorts.begin(), kJunctionPorts.end(), *port) == kJunctionPorts.end())
-            return fail("port " + quoteArgument(portText) + " is not 150 or 160 to 163");
-        const std::string_view valueText = line.substr(comma2 + 1);
-        const auto value = parseByteValue(valueText);
-        if (!value)
-            return fail("value " + quoteArgument(valueText) + " is not a whole number 0 to 255");
-        step.port = *port;
-        step.mask = kWholeByte;
-        step.value = *value;
-        step.text = "port " + std::string(portText) + " " + std::string(valueText);
-        previous = step.at;
-        parsed.steps.push_back(std::move(step));
-    }
-    if (parsed.steps.empty())
-        parsed.error = ScriptError{0, "holds no row"};
-    return parsed;
+    if (lines.empty() || lines[0] != kCsvHeader)
+        return {{}, ScriptError{1, "a recording starts with the line " + std::string(kCsvHeader)}};
+    return readSteps(lines, 1, readRecordingRow, "holds no row");
 }
 
 ParsedPlay parsePlayText(std::string_view text)
@@ -266,8 +260,7 @@ PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<Play
             if (it != history.end() && it->second.value != value)
                 due = std::max(due, it->second.changedAt + hold);
         }
-        sleepUntil(clock, due, stop, outcome.stopped);
-        if (outcome.stopped || (stop && stop())) {
+        if (!sleepUntil(clock, due, stop) || (stop && stop())) {
             outcome.stopped = true;
             log << formatSeconds(clock.now() - start) << " s  stopped before line " << step.line
                 << std::endl;
@@ -304,8 +297,8 @@ int runPlay(Context &ctx, const Args &args)
     constexpr std::string_view command = "play";
     std::optional<std::string> path;
     for (const std::string &arg : args) {
-        if (looksLikeOptionArg(arg))
-            return ctx.failUsage(command, "unknown option " + quoteArgument(arg));
+        if (looksLikeOption(arg))
+            return ctx.failUsage(command, unknownOption(arg));
         if (path)
             return ctx.failUsage(command, "unexpected argument " + quoteArgument(arg)
                                          + " after SCRIPT " + quoteArgument(*path));
