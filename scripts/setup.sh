@@ -13,7 +13,7 @@ packages=(
     libbenchmark-dev
     fonts-liberation2
     xvfb xauth xdotool x11-utils imagemagick
-    dpkg-dev file
+    dpkg-dev file desktop-file-utils
 )
 
 missing=()
