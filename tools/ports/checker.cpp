@@ -180,17 +180,18 @@ int checkJunction(JunctionPorts &ports, Context &ctx, const CheckOptions &option
         ctx.out.flush();
     };
 
-    // A run cut short by a failing port file still says what it saw up to then.
-    std::optional<PortFailure> failure;
+    const auto printSummary = [&] {
+        ctx.out << summary(checker, ctx.clock.now() - start) << std::endl;
+    };
     try {
         sampleEvery(ctx.clock, options.interval, options.duration, [&] { return ctx.stopping(); },
                     sample);
-    } catch (const PortFailure &e) {
-        failure = e;
+    } catch (const PortFailure &) {
+        // A run cut short by a failing port file still says what it saw up to then.
+        printSummary();
+        throw;
     }
-    ctx.out << summary(checker, ctx.clock.now() - start) << std::endl;
-    if (failure)
-        return ctx.failAccess(failure->error());
+    printSummary();
     return checker.total() == 0 ? kExitOk : kExitViolations;
 }
 

@@ -67,7 +67,7 @@ struct CheckOptions {
 
 // Samples the junction every interval, printing each violation as a timed line and a summary at
 // the end; returns kExitOk when the run was clean, kExitViolations otherwise.
-// A failed access throws PortFailure.
+// A failed access throws PortFailure after the summary of the run so far.
 int checkJunction(JunctionPorts &ports, Context &ctx, const CheckOptions &options);
 
 } // namespace bexen::ports

@@ -3,6 +3,7 @@
 #include "commands_basic.h"
 #include "demo.h"
 #include "interrupt.h"
+#include "junction_ports.h"
 #include "recorder.h"
 #include "script.h"
 #include "version.h"
@@ -268,7 +269,12 @@ int runTool(const Args &args, std::ostream &out, std::ostream &err, Clock &clock
         return kExitOk;
     }
     rest.erase(rest.begin());
-    return command->run(ctx, rest);
+    try {
+        return command->run(ctx, rest);
+    } catch (const PortFailure &failure) {
+        // The port file failed in the middle of a command's work: the path and the reason.
+        return ctx.failAccess(failure.error());
+    }
 }
 
 int runMain(int argc, char **argv)

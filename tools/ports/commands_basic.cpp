@@ -113,12 +113,7 @@ int runDump(Context &ctx, const Args &args)
     const io::PortFileLocation location = ctx.portFile();
     if (location.error)
         return ctx.failAccess(*location.error);
-    JunctionState state;
-    try {
-        state = ContextPorts(ctx, io::WhenMissing::ReadZero).readState();
-    } catch (const PortFailure &failure) {
-        return ctx.failAccess(failure.error());
-    }
+    const JunctionState state = ContextPorts(ctx, io::WhenMissing::ReadZero).readState();
 
     ctx.out << "port file: " << location.path;
     std::error_code ec;
@@ -160,11 +155,7 @@ int runWatch(Context &ctx, const Args &args)
         ctx.out.flush();
         seen = now;
     };
-    try {
-        sampleEvery(ctx.clock, interval, std::nullopt, [&] { return ctx.stopping(); }, sample);
-    } catch (const PortFailure &failure) {
-        return ctx.failAccess(failure.error());
-    }
+    sampleEvery(ctx.clock, interval, std::nullopt, [&] { return ctx.stopping(); }, sample);
     return kExitOk;
 }
 

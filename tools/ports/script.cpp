@@ -336,11 +336,7 @@ int runPlay(Context &ctx, const Args &args)
     ctx.out << "play: " << parsed.steps.size() << (parsed.steps.size() == 1 ? " step" : " steps")
             << " from " << *path << " on " << portFile.path << std::endl;
     ContextPorts ports(ctx, io::WhenMissing::Create);
-    try {
-        playSteps(ports, ctx.clock, parsed.steps, ctx.out, [&] { return ctx.stopping(); });
-    } catch (const PortFailure &failure) {
-        return ctx.failAccess(failure.error());
-    }
+    playSteps(ports, ctx.clock, parsed.steps, ctx.out, [&] { return ctx.stopping(); });
     return kExitOk;
 }
 
