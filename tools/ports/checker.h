@@ -60,7 +60,7 @@ private:
 };
 
 struct CheckOptions {
-    Clock::Duration interval{100};
+    Clock::Duration interval = kPanelPoll;
     Clock::Duration maxWait{60'000};
     std::optional<Clock::Duration> duration; // none: until stopped
 };

@@ -79,12 +79,13 @@ constexpr std::string_view kNotes =
         "Exit status: 0 done, 1 the port file could not be accessed, 2 bad arguments\n"
         "(nothing touched), 3 watch --check saw a violation.\n";
 
-std::string usageLine(const Command &command)
+// "get PORT...": the command with its arguments, as help lists it.
+std::string commandHead(const Command &command)
 {
-    std::string line = std::string(kToolName) + " [--file PATH] " + std::string(command.name);
+    std::string head(command.name);
     if (!command.arguments.empty())
-        line += " " + std::string(command.arguments);
-    return line;
+        head += " " + std::string(command.arguments);
+    return head;
 }
 
 void printHelp(std::ostream &out)
@@ -93,11 +94,9 @@ void printHelp(std::ostream &out)
         << "See and drive the junction's port file emu_port.dat without an emulator.\n\nCommands:\n";
     std::size_t width = 0;
     for (const Command &command : kCommands)
-        width = std::max(width, command.name.size() + 1 + command.arguments.size());
+        width = std::max(width, commandHead(command).size());
     for (const Command &command : kCommands) {
-        std::string head = std::string(command.name);
-        if (!command.arguments.empty())
-            head += " " + std::string(command.arguments);
+        std::string head = commandHead(command);
         head.resize(width, ' ');
         out << "  " << head << "  " << command.summary << '\n';
     }
@@ -109,7 +108,8 @@ void printCommandHelp(std::ostream &out, const Command &command)
     std::string summary(command.summary);
     if (!summary.empty() && summary[0] >= 'a' && summary[0] <= 'z')
         summary[0] = static_cast<char>(summary[0] - 'a' + 'A');
-    out << "Usage: " << usageLine(command) << '\n' << summary << ".\n";
+    out << "Usage: " << kToolName << " [--file PATH] " << commandHead(command) << '\n' << summary
+        << ".\n";
     if (!command.details.empty())
         out << "\nOptions:\n" << command.details;
     out << '\n' << kNotes;

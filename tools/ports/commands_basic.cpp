@@ -131,7 +131,7 @@ int runWatch(Context &ctx, const Args &args)
     if (std::find(args.begin(), args.end(), "--check") != args.end())
         return runCheckedWatch(ctx, args);
 
-    Clock::Duration interval{kDefaultIntervalMs};
+    Clock::Duration interval = kPanelPoll;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const ParsedOption o = takeIntervalOption(args, i, interval);
         if (!o.matched)

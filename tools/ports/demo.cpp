@@ -10,8 +10,6 @@ namespace bexen::ports {
 
 namespace {
 
-constexpr Clock::Duration kShortestPhase{200}; // two polls of the panel
-
 std::string roadTitle(Road road)
 {
     const auto lights = lightsOf(road);
@@ -81,7 +79,7 @@ void JunctionDemo::takeOver()
     if (yellowShown)
         hold(m_times.yellow, false);
     else if (darkShown)
-        hold(kShortestPhase, false);
+        hold(kShortestShown, false);
     for (int light = 1; light <= kLightCount; ++light) {
         if (values[static_cast<std::size_t>(light - 1)] != kRed)
             m_ports.writeLight(light, kRed);
@@ -124,7 +122,7 @@ JunctionDemo::GreenEnd JunctionDemo::holdGreen(Road road, Clock::Duration &held)
         held = m_clock.now() - start;
         // Even a stopping green is shown for two polls, so the step from red and yellow to green
         // is not lost on a watcher.
-        if (m_stopping && held >= kShortestPhase)
+        if (m_stopping && held >= kShortestShown)
             return GreenEnd::Stopping;
         if (!m_stopping && held >= m_times.minGreen && carWaitingOn(otherRoad(road)))
             return GreenEnd::CarAcross;
@@ -197,7 +195,7 @@ int runDemo(Context &ctx, const Args &args)
             o = takeSecondsOption(args, i, phase.name, times.*phase.time);
             if (!o.matched)
                 continue;
-            if (!o.error && times.*phase.time < kShortestPhase)
+            if (!o.error && times.*phase.time < kShortestShown)
                 o.error = std::string(phase.name) + " must be at least 0.2 s, two polls of the panel";
             break;
         }

@@ -19,9 +19,9 @@ struct DemoTimes {
     Clock::Duration yellow{2'000};
     Clock::Duration redYellow{1'000};
     Clock::Duration allRed{1'000};
-    // The emulated program reads the sensors this often. Every phase lasts at least two of the
-    // panel's 100 ms polls, so neither the panel nor a checker can miss a light's step.
-    Clock::Duration poll{100};
+    // The emulated program reads the sensors this often. Every phase lasts at least
+    // kShortestShown, so neither the panel nor a checker can miss a light's step.
+    Clock::Duration poll = kPanelPoll;
 };
 
 // Runs the two roads in turn through red, red and yellow, green, yellow, red, with every light red

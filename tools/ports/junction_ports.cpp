@@ -54,11 +54,10 @@ void ContextPorts::write(std::int32_t port, std::uint8_t value)
 
 bool sleepUntil(Clock &clock, Clock::TimePoint when, const std::function<bool()> &stop)
 {
-    constexpr Clock::Duration kLongestStep{100};
     while (clock.now() < when) {
         if (stop && stop())
             return false;
-        clock.sleepFor(std::min(kLongestStep, when - clock.now()));
+        clock.sleepFor(std::min(kPanelPoll, when - clock.now()));
     }
     return true;
 }

@@ -16,6 +16,11 @@
 
 namespace bexen::ports {
 
+// The panel reads the port file every 100 ms. The tool polls at that pace unless told otherwise,
+// and shows every light step and sensor change for at least two polls, so none is missed.
+inline constexpr Clock::Duration kPanelPoll{100};
+inline constexpr Clock::Duration kShortestShown = 2 * kPanelPoll;
+
 inline constexpr std::uint8_t kDark = 0;
 inline constexpr std::uint8_t kRed = 1;
 inline constexpr std::uint8_t kRedYellow = 2;
@@ -79,7 +84,7 @@ private:
     io::WhenMissing m_whenMissing;
 };
 
-// Sleeps until `when` in steps of at most one panel poll, so Ctrl-C is answered within 100 ms
+// Sleeps until `when` in steps of at most one panel poll, so Ctrl-C is answered within one
 // however long the wait. Returns false when `stop` answered true first.
 bool sleepUntil(Clock &clock, Clock::TimePoint when, const std::function<bool()> &stop);
 

@@ -14,7 +14,6 @@ namespace bexen::ports {
 inline constexpr std::int32_t kLowestPort = 100;
 inline constexpr std::int32_t kHighestPort = 65535;
 
-inline constexpr std::uint32_t kDefaultIntervalMs = 100; // the panel's own poll period
 inline constexpr std::uint32_t kLongestIntervalMs = 3'600'000;
 
 // Each parser takes the whole text as a plain decimal number (digits only: no sign, no blanks, no

@@ -38,7 +38,7 @@ inline constexpr std::string_view kCsvHeader = "time_s,port,value";
 std::unique_ptr<RecordSink> makeRecordSink(RecordFormat format, std::ostream &out);
 
 struct RecordOptions {
-    Clock::Duration interval{100};
+    Clock::Duration interval = kPanelPoll;
     std::optional<Clock::Duration> duration; // none: until stopped
 };
 

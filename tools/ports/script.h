@@ -49,9 +49,6 @@ ParsedPlay parseRecording(std::string_view text);
 // Either of the two, told apart by the first line.
 ParsedPlay parsePlayText(std::string_view text);
 
-// Each change is held at least two polls of the panel, so a 100 ms poll cannot miss it.
-inline constexpr Clock::Duration kShortestHold{200};
-
 struct PlayOutcome {
     std::size_t done = 0; // steps carried out
     bool stopped = false;
@@ -62,6 +59,6 @@ struct PlayOutcome {
 // later steps keep their order. Throws PortFailure when the port file fails.
 PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<PlayStep> &steps,
                       std::ostream &log, const std::function<bool()> &stop,
-                      Clock::Duration hold = kShortestHold);
+                      Clock::Duration hold = kShortestShown);
 
 } // namespace bexen::ports
