@@ -1,4 +1,5 @@
 #include "port_channel.h"
+#include "ports_test_support.h"
 #include "support/private_tmpdir.h"
 
 #include <QFileInfo>
@@ -35,19 +36,11 @@ std::uint8_t portByte(const PrivateTmpDir &tmp, std::int32_t port)
     return bexen::io::readPortByte(port, tmp.portFileStd(), bexen::io::WhenMissing::ReadZero).value;
 }
 
-QByteArray fileText(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 void TestJunctionProcess::initTestCase()
 {
-    m_tool = qEnvironmentVariable("BEXEN_PORTS_TOOL");
-    if (m_tool.isEmpty())
-        m_tool = QCoreApplication::applicationDirPath() + "/../../tools/ports/bexen-ports";
+    m_tool = portsToolPath();
     QVERIFY2(QFileInfo(m_tool).isExecutable(), qPrintable("no tool at " + m_tool));
 }
 
@@ -95,13 +88,13 @@ void TestJunctionProcess::recordingIsWholeAfterCtrlC()
     const QString csv = tmp.filePath("run.csv");
     QProcess record;
     start(record, {"record", csv}, tmp);
-    QVERIFY(QTest::qWaitFor([&] { return fileText(csv).count('\n') == 6; }, kWatchdogMs));
+    QVERIFY(QTest::qWaitFor([&] { return fileBytes(csv).count('\n') == 6; }, kWatchdogMs));
     QVERIFY(!bexen::io::writePortByte(161, 4, tmp.portFileStd()));
-    QVERIFY(QTest::qWaitFor([&] { return fileText(csv).count('\n') == 7; }, kWatchdogMs));
+    QVERIFY(QTest::qWaitFor([&] { return fileBytes(csv).count('\n') == 7; }, kWatchdogMs));
     interrupt(record);
     QVERIFY(finish(record));
     QCOMPARE(record.exitCode(), 0);
-    const QList<QByteArray> lines = fileText(csv).split('\n');
+    const QList<QByteArray> lines = fileBytes(csv).split('\n');
     QCOMPARE(lines.size(), 8); // six rows and the change, each ended by a newline
     QCOMPARE(lines[0], QByteArray("time_s,port,value"));
     QCOMPARE(lines[1], QByteArray("0.000,150,0"));
@@ -114,13 +107,9 @@ void TestJunctionProcess::demoPassesTheCheckerWithCarsFromAScript()
     PrivateTmpDir tmp;
     QVERIFY(tmp.isValid());
     const QString script = tmp.filePath("cars.txt");
-    {
-        QFile f(script);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("# a car on each road in turn; each leaves once it has had green\n"
-                "0.5 sensor 2 on\n3.5 sensor 2 off\n"
-                "4 sensor 1 on\n7 sensor 1 off\n");
-    }
+    QVERIFY(writeFileBytes(script, "# a car on each road in turn; each leaves once it has had green\n"
+                                   "0.5 sensor 2 on\n3.5 sensor 2 off\n"
+                                   "4 sensor 1 on\n7 sensor 1 off\n"));
     // Phases of half a second keep every step far longer than the checker's 100 ms poll, even
     // on a busy machine.
     QProcess demo;

@@ -4,125 +4,102 @@
 
 using namespace bexen::ports;
 
+enum class Parser { Port, Value, Interval };
+Q_DECLARE_METATYPE(Parser)
+
 class TestPortArgs : public QObject {
     Q_OBJECT
 
 private slots:
-    void port_data();
-    void port();
-    void byteValue_data();
-    void byteValue();
-    void interval_data();
-    void interval();
+    void wholeNumbers_data();
+    void wholeNumbers();
 };
 
-void TestPortArgs::port_data()
+void TestPortArgs::wholeNumbers_data()
 {
+    QTest::addColumn<Parser>("parser");
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("accepted");
-    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("number");
 
     // the range of the file: port 100 is its first byte, 65535 the highest address
-    QTest::newRow("first port") << "100" << true << 100;
-    QTest::newRow("sensor port") << "150" << true << 150;
-    QTest::newRow("light 4") << "163" << true << 163;
-    QTest::newRow("highest") << "65535" << true << 65535;
-    QTest::newRow("leading zero is still decimal") << "0160" << true << 160;
-    QTest::newRow("below the file") << "99" << false << 0;
-    QTest::newRow("zero") << "0" << false << 0;
-    QTest::newRow("one past highest") << "65536" << false << 0;
+    QTest::newRow("port: first port") << Parser::Port << "100" << true << 100;
+    QTest::newRow("port: sensor port") << Parser::Port << "150" << true << 150;
+    QTest::newRow("port: light 4") << Parser::Port << "163" << true << 163;
+    QTest::newRow("port: highest") << Parser::Port << "65535" << true << 65535;
+    QTest::newRow("port: leading zero is still decimal") << Parser::Port << "0160" << true << 160;
+    QTest::newRow("port: below the file") << Parser::Port << "99" << false << 0;
+    QTest::newRow("port: zero") << Parser::Port << "0" << false << 0;
+    QTest::newRow("port: one past highest") << Parser::Port << "65536" << false << 0;
     // numbers that would wrap a 32- or 64-bit reader
-    QTest::newRow("2^32 + 160") << "4294967456" << false << 0;
-    QTest::newRow("2^64 + 160") << "18446744073709551776" << false << 0;
-    QTest::newRow("very long") << QString(400, QLatin1Char('9')) << false << 0;
+    QTest::newRow("port: 2^32 + 160") << Parser::Port << "4294967456" << false << 0;
+    QTest::newRow("port: 2^64 + 160") << Parser::Port << "18446744073709551776" << false << 0;
+    QTest::newRow("port: very long") << Parser::Port << QString(400, QLatin1Char('9')) << false << 0;
     // signs, blanks, bases and partial numbers
-    QTest::newRow("plus sign") << "+160" << false << 0;
-    QTest::newRow("minus sign") << "-160" << false << 0;
-    QTest::newRow("minus zero") << "-0" << false << 0;
-    QTest::newRow("leading blank") << " 160" << false << 0;
-    QTest::newRow("trailing blank") << "160 " << false << 0;
-    QTest::newRow("trailing newline") << "160\n" << false << 0;
-    QTest::newRow("hex") << "0xA0" << false << 0;
-    QTest::newRow("exponent") << "1.6e2" << false << 0;
-    QTest::newRow("fraction") << "160.0" << false << 0;
-    QTest::newRow("trailing letters") << "160abc" << false << 0;
-    QTest::newRow("empty") << "" << false << 0;
-    QTest::newRow("word") << "port" << false << 0;
+    QTest::newRow("port: plus sign") << Parser::Port << "+160" << false << 0;
+    QTest::newRow("port: minus sign") << Parser::Port << "-160" << false << 0;
+    QTest::newRow("port: minus zero") << Parser::Port << "-0" << false << 0;
+    QTest::newRow("port: leading blank") << Parser::Port << " 160" << false << 0;
+    QTest::newRow("port: trailing blank") << Parser::Port << "160 " << false << 0;
+    QTest::newRow("port: trailing newline") << Parser::Port << "160\n" << false << 0;
+    QTest::newRow("port: hex") << Parser::Port << "0xA0" << false << 0;
+    QTest::newRow("port: exponent") << Parser::Port << "1.6e2" << false << 0;
+    QTest::newRow("port: fraction") << Parser::Port << "160.0" << false << 0;
+    QTest::newRow("port: trailing letters") << Parser::Port << "160abc" << false << 0;
+    QTest::newRow("port: empty") << Parser::Port << "" << false << 0;
+    QTest::newRow("port: word") << Parser::Port << "port" << false << 0;
+
+    // byte values
+    QTest::newRow("value: zero") << Parser::Value << "0" << true << 0;
+    QTest::newRow("value: green") << Parser::Value << "4" << true << 4;
+    QTest::newRow("value: all sensors") << Parser::Value << "15" << true << 15;
+    QTest::newRow("value: highest") << Parser::Value << "255" << true << 255;
+    QTest::newRow("value: one past") << Parser::Value << "256" << false << 0;
+    QTest::newRow("value: wraps to 4 as a byte") << Parser::Value << "260" << false << 0;
+    QTest::newRow("value: minus one") << Parser::Value << "-1" << false << 0;
+    QTest::newRow("value: plus") << Parser::Value << "+4" << false << 0;
+    QTest::newRow("value: hex") << Parser::Value << "0x0F" << false << 0;
+    QTest::newRow("value: binary-looking is decimal") << Parser::Value << "101" << true << 101;
+    QTest::newRow("value: empty") << Parser::Value << "" << false << 0;
+    QTest::newRow("value: word") << Parser::Value << "green" << false << 0;
+
+    // intervals in milliseconds
+    QTest::newRow("interval: panel period") << Parser::Interval << "100" << true << 100;
+    QTest::newRow("interval: shortest") << Parser::Interval << "1" << true << 1;
+    QTest::newRow("interval: an hour") << Parser::Interval << "3600000" << true << 3600000;
+    QTest::newRow("interval: zero would spin") << Parser::Interval << "0" << false << 0;
+    QTest::newRow("interval: over an hour") << Parser::Interval << "3600001" << false << 0;
+    QTest::newRow("interval: seconds are not accepted") << Parser::Interval << "0.5" << false << 0;
+    QTest::newRow("interval: unit suffix") << Parser::Interval << "100ms" << false << 0;
+    QTest::newRow("interval: negative") << Parser::Interval << "-100" << false << 0;
 }
 
-void TestPortArgs::port()
+void TestPortArgs::wholeNumbers()
 {
+    QFETCH(Parser, parser);
     QFETCH(QString, text);
     QFETCH(bool, accepted);
-    QFETCH(int, port);
+    QFETCH(int, number);
 
     const std::string s = text.toStdString();
-    const auto parsed = parsePort(s);
+    std::optional<int> parsed;
+    switch (parser) {
+    case Parser::Port:
+        if (const auto port = parsePort(s))
+            parsed = *port;
+        break;
+    case Parser::Value:
+        if (const auto value = parseByteValue(s))
+            parsed = *value;
+        break;
+    case Parser::Interval:
+        if (const auto ms = parseIntervalMs(s))
+            parsed = static_cast<int>(*ms);
+        break;
+    }
     QCOMPARE(parsed.has_value(), accepted);
     if (accepted)
-        QCOMPARE(*parsed, port);
-}
-
-void TestPortArgs::byteValue_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<int>("value");
-
-    QTest::newRow("zero") << "0" << true << 0;
-    QTest::newRow("green") << "4" << true << 4;
-    QTest::newRow("all sensors") << "15" << true << 15;
-    QTest::newRow("highest") << "255" << true << 255;
-    QTest::newRow("one past") << "256" << false << 0;
-    QTest::newRow("wraps to 4 as a byte") << "260" << false << 0;
-    QTest::newRow("minus one") << "-1" << false << 0;
-    QTest::newRow("plus") << "+4" << false << 0;
-    QTest::newRow("hex") << "0x0F" << false << 0;
-    QTest::newRow("binary-looking is decimal") << "101" << true << 101;
-    QTest::newRow("empty") << "" << false << 0;
-    QTest::newRow("word") << "green" << false << 0;
-}
-
-void TestPortArgs::byteValue()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, accepted);
-    QFETCH(int, value);
-
-    const std::string s = text.toStdString();
-    const auto parsed = parseByteValue(s);
-    QCOMPARE(parsed.has_value(), accepted);
-    if (accepted)
-        QCOMPARE(int(*parsed), value);
-}
-
-void TestPortArgs::interval_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<int>("ms");
-
-    QTest::newRow("panel period") << "100" << true << 100;
-    QTest::newRow("shortest") << "1" << true << 1;
-    QTest::newRow("an hour") << "3600000" << true << 3600000;
-    QTest::newRow("zero would spin") << "0" << false << 0;
-    QTest::newRow("over an hour") << "3600001" << false << 0;
-    QTest::newRow("seconds are not accepted") << "0.5" << false << 0;
-    QTest::newRow("unit suffix") << "100ms" << false << 0;
-    QTest::newRow("negative") << "-100" << false << 0;
-}
-
-void TestPortArgs::interval()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, accepted);
-    QFETCH(int, ms);
-
-    const std::string s = text.toStdString();
-    const auto parsed = parseIntervalMs(s);
-    QCOMPARE(parsed.has_value(), accepted);
-    if (accepted)
-        QCOMPARE(int(*parsed), ms);
+        QCOMPARE(*parsed, number);
 }
 
 QTEST_GUILESS_MAIN(TestPortArgs)

@@ -1,3 +1,4 @@
+#include "ports_test_support.h"
 #include "support/private_tmpdir.h"
 
 #include <QDir>
@@ -40,9 +41,7 @@ constexpr int kWatchdogMs = 10'000;
 
 void TestPortsProcess::initTestCase()
 {
-    m_tool = qEnvironmentVariable("BEXEN_PORTS_TOOL");
-    if (m_tool.isEmpty())
-        m_tool = QCoreApplication::applicationDirPath() + "/../../tools/ports/bexen-ports";
+    m_tool = portsToolPath();
     QVERIFY2(QFileInfo(m_tool).isExecutable(), qPrintable("no tool at " + m_tool));
 }
 
