@@ -8,8 +8,6 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-#include <sstream>
-
 using namespace bexen::ports;
 using namespace std::chrono;
 
@@ -52,8 +50,6 @@ private slots:
     void watchCheckReportsAsItHappens();
     void watchCheckStopsOnCtrlC();
     void watchCheckFailingPortFile();
-    void watchCheckBadOptions_data();
-    void watchCheckBadOptions();
 };
 
 void TestChecker::legalChanges_data()
@@ -289,44 +285,6 @@ void TestChecker::watchCheckFailingPortFile()
     QCOMPARE(o2.code, 1);
     QVERIFY(o2.err.contains(later.portFile()));
     QCOMPARE(clock2.elapsed(), milliseconds(500));
-}
-
-void TestChecker::watchCheckBadOptions_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("error");
-
-    QTest::newRow("max wait negative") << QStringList{"--check", "--max-wait", "-1"}
-                                       << "bexen-ports: watch --check: --max-wait \"-1\" is not a number of seconds";
-    QTest::newRow("max wait nan") << QStringList{"--check", "--max-wait", "nan"} << "--max-wait \"nan\" is not";
-    QTest::newRow("max wait missing") << QStringList{"--check", "--max-wait"}
-                                      << "--max-wait needs a number of seconds";
-    QTest::newRow("duration exponent") << QStringList{"--check", "--duration", "1e3"}
-                                       << "--duration \"1e3\" is not";
-    QTest::newRow("duration with unit") << QStringList{"--check", "--duration=10s"}
-                                        << "--duration \"10s\" is not";
-    QTest::newRow("duration trailing point") << QStringList{"--check", "--duration", "10."}
-                                             << "--duration \"10.\" is not";
-    QTest::newRow("duration too long") << QStringList{"--check", "--duration", "1000001"}
-                                       << "--duration \"1000001\" is not";
-    QTest::newRow("interval zero") << QStringList{"--check", "--interval", "0"}
-                                   << "interval \"0\" is not a whole number of milliseconds";
-    QTest::newRow("unknown option") << QStringList{"--check", "--strict"}
-                                    << "bexen-ports: watch --check: unknown option \"--strict\"";
-    QTest::newRow("stray argument") << QStringList{"--check", "160"} << "unexpected argument \"160\"";
-    QTest::newRow("dash before a digit") << QStringList{"--check", "-5"} << "unknown option \"-5\"";
-}
-
-void TestChecker::watchCheckBadOptions()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QString, error);
-    PrivateTmpDir tmp;
-    QVERIFY(tmp.isValid());
-    ManualClock clock;
-    const QString fault = refusalFault(runCli(QStringList{"watch"} + args, clock), error);
-    QVERIFY2(fault.isEmpty(), qPrintable(fault));
-    QVERIFY(!QFile::exists(tmp.portFile()));
 }
 
 QTEST_GUILESS_MAIN(TestChecker)

@@ -169,8 +169,6 @@ private slots:
     void portFileFailure();
 
     void commandOnRealFile();
-    void commandBadOptions_data();
-    void commandBadOptions();
 };
 
 void TestDemo::servesEveryCarWithinTheRules_data()
@@ -430,38 +428,6 @@ void TestDemo::commandOnRealFile()
     const CliOutcome o3 = runCli({"demo", "--duration", "1"}, clock3);
     QCOMPARE(o3.code, 1);
     QVERIFY2(o3.err.startsWith("bexen-ports: " + tmp.portFile() + ": "), qPrintable(o3.err));
-}
-
-void TestDemo::commandBadOptions_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("error");
-
-    QTest::newRow("yellow shorter than two polls") << QStringList{"--yellow", "0.1"}
-                                                   << "bexen-ports: demo: --yellow must be at least 0.2 s";
-    QTest::newRow("all red zero") << QStringList{"--all-red", "0"} << "--all-red must be at least 0.2 s";
-    QTest::newRow("negative minimum green") << QStringList{"--min-green", "-5"}
-                                            << "--min-green \"-5\" is not a number of seconds";
-    QTest::newRow("nan") << QStringList{"--red-yellow", "nan"} << "--red-yellow \"nan\" is not";
-    QTest::newRow("infinite duration") << QStringList{"--duration", "inf"} << "--duration \"inf\" is not";
-    QTest::newRow("comma decimal") << QStringList{"--yellow", "2,5"} << "--yellow \"2,5\" is not";
-    QTest::newRow("value missing") << QStringList{"--min-green"} << "--min-green needs a number of seconds";
-    QTest::newRow("max green below min green") << QStringList{"--min-green", "10", "--max-green", "5"}
-                                               << "--max-green must not be shorter than --min-green (10.000 s)";
-    QTest::newRow("unknown option") << QStringList{"--fast"} << "bexen-ports: demo: unknown option \"--fast\"";
-    QTest::newRow("stray argument") << QStringList{"5"} << "bexen-ports: demo: unexpected argument \"5\"";
-}
-
-void TestDemo::commandBadOptions()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QString, error);
-    PrivateTmpDir tmp;
-    QVERIFY(tmp.isValid());
-    ManualClock clock;
-    const QString fault = refusalFault(runCli(QStringList{"demo"} + args, clock), error);
-    QVERIFY2(fault.isEmpty(), qPrintable(fault));
-    QVERIFY(!QFile::exists(tmp.portFile()));
 }
 
 QTEST_GUILESS_MAIN(TestDemo)

@@ -96,7 +96,7 @@ void TestPortsCommands::init()
 void TestPortsCommands::badArguments_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("expectedError");
+    QTest::addColumn<QString>("expectedError"); // from the start of the line if it names the tool
 
     QTest::newRow("no command") << QStringList{} << "bexen-ports: missing COMMAND";
     QTest::newRow("unknown command") << QStringList{"frobnicate"}
@@ -163,6 +163,77 @@ void TestPortsCommands::badArguments_data()
     QTest::newRow("watch unknown option") << QStringList{"watch", "--rate", "10"}
                                           << "bexen-ports: watch: unknown option \"--rate\"";
 
+    // watch --check, demo: seconds as digits with an optional point, and their own limits
+    QTest::newRow("watch --check max wait negative") << QStringList{"watch", "--check", "--max-wait", "-1"}
+                                       << "bexen-ports: watch --check: --max-wait \"-1\" is not a number of seconds";
+    QTest::newRow("watch --check max wait nan") << QStringList{"watch", "--check", "--max-wait", "nan"} << "--max-wait \"nan\" is not";
+    QTest::newRow("watch --check max wait missing") << QStringList{"watch", "--check", "--max-wait"}
+                                      << "--max-wait needs a number of seconds";
+    QTest::newRow("watch --check duration exponent") << QStringList{"watch", "--check", "--duration", "1e3"}
+                                       << "--duration \"1e3\" is not";
+    QTest::newRow("watch --check duration with unit") << QStringList{"watch", "--check", "--duration=10s"}
+                                        << "--duration \"10s\" is not";
+    QTest::newRow("watch --check duration trailing point") << QStringList{"watch", "--check", "--duration", "10."}
+                                             << "--duration \"10.\" is not";
+    QTest::newRow("watch --check duration too long") << QStringList{"watch", "--check", "--duration", "1000001"}
+                                       << "--duration \"1000001\" is not";
+    QTest::newRow("watch --check interval zero") << QStringList{"watch", "--check", "--interval", "0"}
+                                   << "interval \"0\" is not a whole number of milliseconds";
+    QTest::newRow("watch --check unknown option") << QStringList{"watch", "--check", "--strict"}
+                                    << "bexen-ports: watch --check: unknown option \"--strict\"";
+    QTest::newRow("watch --check stray argument") << QStringList{"watch", "--check", "160"} << "unexpected argument \"160\"";
+    QTest::newRow("watch --check dash before a digit") << QStringList{"watch", "--check", "-5"} << "unknown option \"-5\"";
+    QTest::newRow("demo yellow shorter than two polls") << QStringList{"demo", "--yellow", "0.1"}
+                                                   << "bexen-ports: demo: --yellow must be at least 0.2 s";
+    QTest::newRow("demo all red zero") << QStringList{"demo", "--all-red", "0"} << "--all-red must be at least 0.2 s";
+    QTest::newRow("demo negative minimum green") << QStringList{"demo", "--min-green", "-5"}
+                                            << "--min-green \"-5\" is not a number of seconds";
+    QTest::newRow("demo nan") << QStringList{"demo", "--red-yellow", "nan"} << "--red-yellow \"nan\" is not";
+    QTest::newRow("demo infinite duration") << QStringList{"demo", "--duration", "inf"} << "--duration \"inf\" is not";
+    QTest::newRow("demo comma decimal") << QStringList{"demo", "--yellow", "2,5"} << "--yellow \"2,5\" is not";
+    QTest::newRow("demo value missing") << QStringList{"demo", "--min-green"} << "--min-green needs a number of seconds";
+    QTest::newRow("demo max green below min green") << QStringList{"demo", "--min-green", "10", "--max-green", "5"}
+                                               << "--max-green must not be shorter than --min-green (10.000 s)";
+    QTest::newRow("demo unknown option") << QStringList{"demo", "--fast"} << "bexen-ports: demo: unknown option \"--fast\"";
+    QTest::newRow("demo stray argument") << QStringList{"demo", "5"} << "bexen-ports: demo: unexpected argument \"5\"";
+
+    // play: the whole script is read and found sound first. "@" stands for the private
+    // directory, which holds the scripts s.txt, bad.txt and empty.txt.
+    QTest::newRow("play bad line") << QStringList{"play", "@/bad.txt"}
+                                   << "bexen-ports: play: @/bad.txt:2: light number \"9\" is not 1 to 4";
+    QTest::newRow("play empty script") << QStringList{"play", "@/empty.txt"}
+                                       << "bexen-ports: play: @/empty.txt: holds no step";
+    QTest::newRow("play missing script") << QStringList{"play", "@/none.txt"}
+                                         << "bexen-ports: play: @/none.txt: cannot be read";
+    QTest::newRow("play directory") << QStringList{"play", "@"}
+                                    << "bexen-ports: play: @: is a directory, not a script";
+    QTest::newRow("play no script") << QStringList{"play"}
+                                    << "bexen-ports: play: missing SCRIPT";
+    QTest::newRow("play two scripts") << QStringList{"play", "@/s.txt", "@/s.txt"}
+                                      << "bexen-ports: play: unexpected argument";
+    QTest::newRow("play unknown option") << QStringList{"play", "--fast", "@/s.txt"}
+                                         << "bexen-ports: play: unknown option \"--fast\"";
+
+    // FILE names are relative to the private directory, the current one during the run.
+    QTest::newRow("record no file") << QStringList{"record"}
+                                    << "bexen-ports: record: missing FILE to record into";
+    QTest::newRow("record two files")
+            << QStringList{"record", "a.csv", "b.csv"}
+            << "bexen-ports: record: unexpected argument \"b.csv\" after FILE \"a.csv\"";
+    QTest::newRow("record format xml") << QStringList{"record", "--format", "xml", "a.csv"}
+                                       << "bexen-ports: record: format \"xml\" is neither csv nor vcd";
+    QTest::newRow("record format missing") << QStringList{"record", "a.csv", "--format"}
+                                           << "bexen-ports: record: --format needs csv or vcd";
+    QTest::newRow("record duration junk")
+            << QStringList{"record", "--duration", "soon", "a.csv"}
+            << "bexen-ports: record: --duration \"soon\" is not a number of seconds";
+    QTest::newRow("record duration negative") << QStringList{"record", "--duration=-3", "a.csv"}
+                                              << "bexen-ports: record: --duration \"-3\" is not";
+    QTest::newRow("record interval zero") << QStringList{"record", "--interval", "0", "a.csv"}
+                                          << "bexen-ports: record: interval \"0\" is not";
+    QTest::newRow("record unknown option") << QStringList{"record", "--append", "a.csv"}
+                                           << "bexen-ports: record: unknown option \"--append\"";
+
     // --file
     QTest::newRow("file without path") << QStringList{"get", "150", "--file"}
                                        << "bexen-ports: --file needs a PATH";
@@ -184,12 +255,30 @@ void TestPortsCommands::badArguments()
     // A port file the emulator left; a bad command line must not change a byte of it.
     const QByteArray before = junctionFile(3, 1, 2, 3, 4);
     QVERIFY(tmp.writePortBytes(before));
+    QVERIFY(writeFileBytes(tmp.filePath("s.txt"), "0 light 1 1\n"));
+    QVERIFY(writeFileBytes(tmp.filePath("bad.txt"), "0 sensor 1 on\n1 sensor 9 on\n"));
+    QVERIFY(writeFileBytes(tmp.filePath("empty.txt"), ""));
+    for (QString &arg : args)
+        arg.replace('@', tmp.path());
+    expectedError.replace('@', tmp.path());
 
-    const QString fault = refusalFault(run(args), expectedError);
+    // Run from the private directory, so a recording that was wrongly made would be seen there.
+    const QString home = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(tmp.path()));
+    ManualClock clock;
+    const CliOutcome o = runCli(args, clock);
+    QVERIFY(QDir::setCurrent(home));
+
+    const QString fault = refusalFault(o, expectedError);
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    if (expectedError.startsWith("bexen-ports: "))
+        QVERIFY2(o.err.startsWith(expectedError), qPrintable(o.err));
+    // Refused before anything is touched or waited for.
+    QCOMPARE(clock.elapsed(), milliseconds(0));
     QCOMPARE(tmp.portBytes(), before);
-    QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
-             QStringList{"emu_port.dat"});
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System,
+                                        QDir::Name),
+             (QStringList{"bad.txt", "empty.txt", "emu_port.dat", "s.txt"}));
 }
 
 void TestPortsCommands::setThenGet()

@@ -145,8 +145,6 @@ private slots:
     void playStopsOnCtrlC();
     void playFailingPortFile();
 
-    void commandErrors_data();
-    void commandErrors();
     void recordNeverOverwritesThePortFile();
     void recordFailingPortFile();
 };
@@ -451,78 +449,6 @@ void TestRecordPlay::playFailingPortFile()
     const CliOutcome o = runCli({"play", tmp.filePath("s.txt")}, clock2);
     QCOMPARE(o.code, 1);
     QVERIFY2(o.err.startsWith("bexen-ports: " + tmp.portFile() + ": "), qPrintable(o.err));
-}
-
-void TestRecordPlay::commandErrors_data()
-{
-    QTest::addColumn<QByteArray>("script"); // written to s.txt; null: no s.txt
-    QTest::addColumn<QStringList>("args"); // "@" stands for the private directory
-    QTest::addColumn<QString>("error"); // the start of the error line
-
-    QTest::newRow("play bad line") << QByteArray("0 sensor 1 on\n1 sensor 9 on\n")
-                                   << QStringList{"play", "@/s.txt"}
-                                   << "bexen-ports: play: @/s.txt:2: light number \"9\" is not 1 to 4";
-    QTest::newRow("play empty script") << QByteArray("") << QStringList{"play", "@/s.txt"}
-                                       << "bexen-ports: play: @/s.txt: holds no step";
-    QTest::newRow("play missing script") << QByteArray() << QStringList{"play", "@/none.txt"}
-                                         << "bexen-ports: play: @/none.txt: cannot be read";
-    QTest::newRow("play directory") << QByteArray() << QStringList{"play", "@"}
-                                    << "bexen-ports: play: @: is a directory, not a script";
-    QTest::newRow("play no script") << QByteArray() << QStringList{"play"}
-                                    << "bexen-ports: play: missing SCRIPT";
-    QTest::newRow("play two scripts") << QByteArray("0 light 1 1")
-                                      << QStringList{"play", "@/s.txt", "@/s.txt"}
-                                      << "bexen-ports: play: unexpected argument";
-    QTest::newRow("play unknown option") << QByteArray("0 light 1 1")
-                                         << QStringList{"play", "--fast", "@/s.txt"}
-                                         << "bexen-ports: play: unknown option \"--fast\"";
-
-    // FILE names are relative to the private directory, the current one during the run.
-    QTest::newRow("record no file") << QByteArray() << QStringList{"record"}
-                                    << "bexen-ports: record: missing FILE to record into";
-    QTest::newRow("record two files")
-            << QByteArray() << QStringList{"record", "a.csv", "b.csv"}
-            << "bexen-ports: record: unexpected argument \"b.csv\" after FILE \"a.csv\"";
-    QTest::newRow("record format xml") << QByteArray() << QStringList{"record", "--format", "xml", "a.csv"}
-                                       << "bexen-ports: record: format \"xml\" is neither csv nor vcd";
-    QTest::newRow("record format missing") << QByteArray() << QStringList{"record", "a.csv", "--format"}
-                                           << "bexen-ports: record: --format needs csv or vcd";
-    QTest::newRow("record duration junk")
-            << QByteArray() << QStringList{"record", "--duration", "soon", "a.csv"}
-            << "bexen-ports: record: --duration \"soon\" is not a number of seconds";
-    QTest::newRow("record duration negative") << QByteArray() << QStringList{"record", "--duration=-3", "a.csv"}
-                                              << "bexen-ports: record: --duration \"-3\" is not";
-    QTest::newRow("record interval zero") << QByteArray() << QStringList{"record", "--interval", "0", "a.csv"}
-                                          << "bexen-ports: record: interval \"0\" is not";
-    QTest::newRow("record unknown option") << QByteArray() << QStringList{"record", "--append", "a.csv"}
-                                           << "bexen-ports: record: unknown option \"--append\"";
-}
-
-void TestRecordPlay::commandErrors()
-{
-    QFETCH(QByteArray, script);
-    QFETCH(QStringList, args);
-    QFETCH(QString, error);
-    PrivateTmpDir tmp;
-    QVERIFY(tmp.isValid());
-    if (!script.isNull())
-        QVERIFY(writeFileBytes(tmp.filePath("s.txt"), script));
-    for (QString &a : args)
-        a.replace('@', tmp.path());
-    error.replace('@', tmp.path());
-
-    const QString home = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(tmp.path()));
-    ManualClock clock;
-    const CliOutcome o = runCli(args, clock);
-    QVERIFY(QDir::setCurrent(home));
-    const QString fault = refusalFault(o, error);
-    QVERIFY2(fault.isEmpty(), qPrintable(fault));
-    QVERIFY2(o.err.startsWith(error), qPrintable(o.err));
-    // Refused before anything is read or written: no port file, no recording, no time spent.
-    QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::NoDotAndDotDot | QDir::System),
-             script.isNull() ? QStringList() : QStringList{"s.txt"});
-    QCOMPARE(clock.elapsed(), milliseconds(0));
 }
 
 void TestRecordPlay::recordNeverOverwritesThePortFile()
