@@ -25,26 +25,17 @@ std::optional<std::uint64_t> parseWholeNumber(std::string_view text, std::uint64
 
 std::optional<std::int32_t> parsePort(std::string_view text)
 {
-    const auto value = parseWholeNumber(text, kLowestPort, kHighestPort);
-    if (!value)
-        return std::nullopt;
-    return static_cast<std::int32_t>(*value);
+    return parseWholeNumberAs<std::int32_t>(text, kLowestPort, kHighestPort);
 }
 
 std::optional<std::uint8_t> parseByteValue(std::string_view text)
 {
-    const auto value = parseWholeNumber(text, 0, 255);
-    if (!value)
-        return std::nullopt;
-    return static_cast<std::uint8_t>(*value);
+    return parseWholeNumberAs<std::uint8_t>(text, 0, 255);
 }
 
 std::optional<std::uint32_t> parseIntervalMs(std::string_view text)
 {
-    const auto value = parseWholeNumber(text, 1, kLongestIntervalMs);
-    if (!value)
-        return std::nullopt;
-    return static_cast<std::uint32_t>(*value);
+    return parseWholeNumberAs<std::uint32_t>(text, 1, kLongestIntervalMs);
 }
 
 std::optional<Clock::Duration> parseSeconds(std::string_view text)

@@ -25,6 +25,14 @@ std::optional<std::uint32_t> parseIntervalMs(std::string_view text);
 // Any whole number from `lowest` to `highest` under the same rules, for the other commands' options.
 std::optional<std::uint64_t> parseWholeNumber(std::string_view text, std::uint64_t lowest,
                                               std::uint64_t highest);
+// The same, as the type the range fits in.
+template<typename Number>
+std::optional<Number> parseWholeNumberAs(std::string_view text, std::uint64_t lowest,
+                                         std::uint64_t highest)
+{
+    const auto value = parseWholeNumber(text, lowest, highest);
+    return value ? std::optional<Number>(static_cast<Number>(*value)) : std::nullopt;
+}
 
 // Seconds as the user writes them on the command line and in scripts: digits, optionally a point
 // and more digits ("5", "0.25", "12.5"). No sign, exponent, blank, "nan" or "inf"; at most

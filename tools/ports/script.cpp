@@ -56,8 +56,7 @@ std::vector<std::string_view> splitWords(std::string_view line)
 
 std::optional<int> parseLightNumber(std::string_view text)
 {
-    const auto n = parseWholeNumber(text, 1, kLightCount);
-    return n ? std::optional(static_cast<int>(*n)) : std::nullopt;
+    return parseWholeNumberAs<int>(text, 1, kLightCount);
 }
 
 std::optional<std::string> parseTime(std::string_view word, Clock::Duration previous,
@@ -82,37 +81,31 @@ std::optional<std::string> parseScriptStep(const std::vector<std::string_view> &
     if (words.size() < 2)
         return std::string("the time needs a step after it: sensor LIGHT on|off, or light LIGHT VALUE");
     const std::string_view kind = words[1];
-    std::size_t expected = 0;
+    if (kind != "sensor" && kind != "light")
+        return "unknown step " + quoteArgument(kind) + "; a step is sensor or light";
+    if (words.size() < 4) {
+        return std::string(kind == "sensor" ? "sensor needs a light number 1 to 4 and on or off"
+                                            : "light needs a light number 1 to 4 and a value 0 to 255");
+    }
+    const auto light = parseLightNumber(words[2]);
+    if (!light)
+        return "light number " + quoteArgument(words[2]) + " is not 1 to 4";
     if (kind == "sensor") {
-        if (words.size() < 4)
-            return std::string("sensor needs a light number 1 to 4 and on or off");
-        const auto light = parseLightNumber(words[2]);
-        if (!light)
-            return "light number " + quoteArgument(words[2]) + " is not 1 to 4";
         if (words[3] != "on" && words[3] != "off")
             return quoteArgument(words[3]) + " is neither on nor off";
         step.port = kSensorPort;
         step.mask = sensorMask(*light);
         step.value = words[3] == "on" ? step.mask : 0;
-        expected = 4;
-    } else if (kind == "light") {
-        if (words.size() < 4)
-            return std::string("light needs a light number 1 to 4 and a value 0 to 255");
-        const auto light = parseLightNumber(words[2]);
-        if (!light)
-            return "light number " + quoteArgument(words[2]) + " is not 1 to 4";
+    } else {
         const auto value = parseByteValue(words[3]);
         if (!value)
             return "light value " + quoteArgument(words[3]) + " is not a whole number 0 to 255";
         step.port = lightPort(*light);
         step.mask = kWholeByte;
         step.value = *value;
-        expected = 4;
-    } else {
-        return "unknown step " + quoteArgument(kind) + "; a step is sensor or light";
     }
-    if (words.size() > expected)
-        return "unexpected " + quoteArgument(words[expected]) + " after the step";
+    if (words.size() > 4)
+        return "unexpected " + quoteArgument(words[4]) + " after the step";
     return std::nullopt;
 }
 
