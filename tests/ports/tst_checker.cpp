@@ -4,7 +4,6 @@
 #include "junction_fake.h"
 #include "support/private_tmpdir.h"
 
-#include <QDir>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -49,7 +48,6 @@ private slots:
     void watchCheckCleanRun();
     void watchCheckReportsAsItHappens();
     void watchCheckStopsOnCtrlC();
-    void watchCheckFailingPortFile();
 };
 
 void TestChecker::legalChanges_data()
@@ -258,33 +256,6 @@ void TestChecker::watchCheckStopsOnCtrlC()
              qPrintable(o.out));
     QVERIFY(o.out.endsWith("summary: 70.000 s checked, 1 violation: value out of range 0, both roads "
                            "moving 0, illegal change 0, car left waiting 1\n"));
-}
-
-void TestChecker::watchCheckFailingPortFile()
-{
-    PrivateTmpDir tmp;
-    QVERIFY(tmp.isValid());
-    QVERIFY(QDir(tmp.path()).mkdir("emu_port.dat"));
-    ManualClock clock;
-    const CliOutcome o = runCli({"watch", "--check", "--duration", "1"}, clock);
-    QCOMPARE(o.code, 1);
-    QVERIFY2(o.err.startsWith("bexen-ports: " + tmp.portFile() + ": "), qPrintable(o.err));
-    QCOMPARE(o.err.count('\n'), 1);
-
-    // The file turning into a directory during the run ends it too.
-    PrivateTmpDir later;
-    QVERIFY(!bexen::io::writePortByte(160, 1, later.portFileStd()));
-    ManualClock clock2;
-    clock2.onAdvance = [&](ManualClock &c) {
-        if (c.elapsed() == milliseconds(500)) {
-            QVERIFY(QFile::remove(later.portFile()));
-            QVERIFY(QDir(later.path()).mkdir("emu_port.dat"));
-        }
-    };
-    const CliOutcome o2 = runCli({"watch", "--check", "--duration", "2"}, clock2);
-    QCOMPARE(o2.code, 1);
-    QVERIFY(o2.err.contains(later.portFile()));
-    QCOMPARE(clock2.elapsed(), milliseconds(500));
 }
 
 QTEST_GUILESS_MAIN(TestChecker)

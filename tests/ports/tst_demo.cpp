@@ -5,7 +5,6 @@
 #include "junction_fake.h"
 #include "support/private_tmpdir.h"
 
-#include <QDir>
 #include <QtTest>
 
 #include <deque>
@@ -419,15 +418,6 @@ void TestDemo::commandOnRealFile()
     const CliOutcome o2 = runCli({"demo"}, clock2);
     QCOMPARE(o2.code, 0);
     QCOMPARE(tmp.portBytes().mid(60, 4), QByteArray("\x01\x01\x01\x01", 4));
-
-    // A port file that fails: the path and the reason, exit 1.
-    QVERIFY(QFile::remove(tmp.portFile()));
-    QVERIFY(QDir(tmp.path()).mkdir("emu_port.dat"));
-    clearStopRequest();
-    ManualClock clock3;
-    const CliOutcome o3 = runCli({"demo", "--duration", "1"}, clock3);
-    QCOMPARE(o3.code, 1);
-    QVERIFY2(o3.err.startsWith("bexen-ports: " + tmp.portFile() + ": "), qPrintable(o3.err));
 }
 
 QTEST_GUILESS_MAIN(TestDemo)

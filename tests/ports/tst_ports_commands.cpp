@@ -75,7 +75,8 @@ private slots:
     void watchPrintsEachChange();
     void watchStopsOnCtrlC_data();
     void watchStopsOnCtrlC();
-    void watchFailsWhenTheFileTurnsIntoADirectory();
+    void portFileBecomesADirectory_data();
+    void portFileBecomesADirectory();
 
     void help();
     void commandHelp();
@@ -646,23 +647,58 @@ void TestPortsCommands::watchStopsOnCtrlC()
     QCOMPARE(clock.elapsed(), milliseconds(300));
 }
 
-void TestPortsCommands::watchFailsWhenTheFileTurnsIntoADirectory()
+void TestPortsCommands::portFileBecomesADirectory_data()
 {
+    QTest::addColumn<QStringList>("args"); // "@" stands for the private directory
+    QTest::addColumn<int>("atMs"); // when the directory takes the file's place; 0: from the start
+    QTest::addColumn<int>("failsAtMs"); // the first access after that
+
+    QTest::newRow("watch, from the start") << QStringList{"watch"} << 0 << 0;
+    QTest::newRow("watch, during the run") << QStringList{"watch"} << 300 << 300;
+    QTest::newRow("watch --check, from the start")
+            << QStringList{"watch", "--check", "--duration", "1"} << 0 << 0;
+    QTest::newRow("watch --check, during the run")
+            << QStringList{"watch", "--check", "--duration", "2"} << 500 << 500;
+    // The demo reads the sensors at every poll, even while all lights are red.
+    QTest::newRow("demo, from the start") << QStringList{"demo", "--duration", "1"} << 0 << 0;
+    QTest::newRow("demo, during the run") << QStringList{"demo"} << 500 << 500;
+    // The script's second step is due at 1 s.
+    QTest::newRow("play, from the start") << QStringList{"play", "@/s.txt"} << 0 << 0;
+    QTest::newRow("play, during the run") << QStringList{"play", "@/s.txt"} << 500 << 1000;
+}
+
+void TestPortsCommands::portFileBecomesADirectory()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, atMs);
+    QFETCH(int, failsAtMs);
+
     PrivateTmpDir tmp;
     QVERIFY(tmp.isValid());
-    QVERIFY(tmp.writePortBytes(junctionFile(0, 1, 1, 1, 1)));
+    QVERIFY(writeFileBytes(tmp.filePath("s.txt"), "0 light 1 1\n1 light 1 2\n"));
+    for (QString &arg : args)
+        arg.replace('@', tmp.path());
+    const auto plantDirectory = [&] {
+        QVERIFY(!QFileInfo::exists(tmp.portFile()) || QFile::remove(tmp.portFile()));
+        QVERIFY(QDir(tmp.path()).mkdir("emu_port.dat"));
+    };
+    if (atMs == 0)
+        plantDirectory();
+    else
+        QVERIFY(tmp.writePortBytes(junctionFile(0, 1, 1, 1, 1)));
 
     ManualClock clock(kWatchStart);
     clock.onAdvance = [&](ManualClock &c) {
-        if (c.elapsed() == milliseconds(300)) {
-            QFile::remove(tmp.portFile());
-            QDir().mkdir(tmp.portFile());
-        }
+        if (c.elapsed() == milliseconds(atMs))
+            plantDirectory();
     };
-    const CliOutcome o = runCli({"watch"}, clock, [&] { return clock.elapsed() >= seconds(2); });
+    const CliOutcome o = runCli(args, clock, [&] { return clock.elapsed() >= seconds(3); });
     QCOMPARE(o.code, 1);
-    QCOMPARE(o.err, "bexen-ports: " + tmp.portFile() + ": is a directory, not a regular file\n");
-    QCOMPARE(clock.elapsed(), milliseconds(300));
+    QVERIFY2(o.err.startsWith("bexen-ports: " + tmp.portFile() + ": "), qPrintable(o.err));
+    QVERIFY2(o.err.contains("is a directory", Qt::CaseInsensitive), qPrintable(o.err));
+    QCOMPARE(o.err.count(QLatin1Char('\n')), 1);
+    QCOMPARE(clock.elapsed(), milliseconds(failsAtMs));
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), QStringList{"s.txt"});
 }
 
 void TestPortsCommands::help()

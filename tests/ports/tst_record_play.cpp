@@ -440,15 +440,6 @@ void TestRecordPlay::playFailingPortFile()
     std::ostringstream log;
     QVERIFY_THROWS_EXCEPTION(PortFailure, playSteps(junction, clock, parsed.steps, log, {}));
     QCOMPARE(junction.writes.size(), std::size_t(1));
-
-    PrivateTmpDir tmp;
-    QVERIFY(tmp.isValid());
-    QVERIFY(QDir(tmp.path()).mkdir("emu_port.dat"));
-    QVERIFY(writeFileBytes(tmp.filePath("s.txt"), "0 sensor 1 on\n"));
-    ManualClock clock2;
-    const CliOutcome o = runCli({"play", tmp.filePath("s.txt")}, clock2);
-    QCOMPARE(o.code, 1);
-    QVERIFY2(o.err.startsWith("bexen-ports: " + tmp.portFile() + ": "), qPrintable(o.err));
 }
 
 void TestRecordPlay::recordNeverOverwritesThePortFile()
