@@ -16,28 +16,9 @@ packages=(
     dpkg-dev file desktop-file-utils
 )
 
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
-
-if ((${#missing[@]})); then
-    echo "Installing Debian packages: ${missing[*]}"
-    sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        if command -v sudo >/dev/null; then
-            sudo=(sudo)
-        else
-            echo "error: missing packages (${missing[*]}) and neither root nor sudo to install them" >&2
-            exit 1
-        fi
-    fi
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}"
-fi
+# shellcheck source=packages.sh
+. "$repo/scripts/packages.sh"
+ensure_packages "${packages[@]}"
 
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
     cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
