@@ -218,7 +218,20 @@ void Form1::describeLight(int image18Index, const QString &state)
 
 void Form1::setText(poll::TextBox box, std::string_view text)
 {
-    QLineEdit *edit = m_texts.at(static_cast<std::size_t>(box));
+    const auto index = static_cast<std::size_t>(box);
+    if (m_inTick) {
+        // Within a tick only the last text of each box counts: nothing is drawn before the tick
+        // returns, so Text4's blanking shows as nothing and costs no repaint when its value stays.
+        m_tickTexts.at(index).assign(text);
+        m_tickTextSet.at(index) = true;
+        return;
+    }
+    showText(index, text);
+}
+
+void Form1::showText(std::size_t index, std::string_view text)
+{
+    QLineEdit *edit = m_texts.at(index);
     const QString wanted = toQString(text);
     if (edit->text() != wanted)
         edit->setText(wanted);
@@ -271,7 +284,14 @@ PanelLabel *Form1::label(int number) const
 
 void Form1::timer1Tick()
 {
+    m_tickTextSet.fill(false);
+    m_inTick = true;
     poll::runTick(*this, m_ports, m_tickMembers);
+    m_inTick = false;
+    for (std::size_t i = 0; i < m_texts.size(); ++i) {
+        if (m_tickTextSet[i])
+            showText(i, m_tickTexts[i]);
+    }
 }
 
 void Form1::paintEvent(QPaintEvent *)

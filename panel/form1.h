@@ -6,6 +6,8 @@
 #include <QWidget>
 
 #include <array>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -49,6 +51,7 @@ private:
     void buildLabels();
     void chainTabOrder();
     void describeLight(int image18Index, const QString &state);
+    void showText(std::size_t index, std::string_view text);
     void registerFocusable(int tabIndex, QWidget *widget);
 
     std::array<QLineEdit *, 5> m_texts{};
@@ -62,6 +65,10 @@ private:
 
     poll::PortFileAccess m_ports;
     poll::TickMembers m_tickMembers;
+    // The texts a tick gives the value boxes, shown once it has run.
+    bool m_inTick = false;
+    std::array<std::string, 5> m_tickTexts;
+    std::array<bool, 5> m_tickTextSet{};
 };
 
 // Stands the nearest metric-compatible sans serif in for "MS Sans Serif", which Linux lacks.
