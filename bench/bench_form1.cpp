@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -25,6 +26,29 @@ void BM_Form1TickSteady(benchmark::State &state)
         form.timer1Tick();
 }
 BENCHMARK(BM_Form1TickSteady)->Unit(benchmark::kMicrosecond);
+
+// The steady tick again, with a port file of 1 GiB that is all hole but its first bytes: what a
+// tick costs must not grow with the file, which is never read beyond its five bytes.
+void BM_Form1TickSparse(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QByteArray oldTmpDir = qgetenv("TMPDIR");
+    qputenv("TMPDIR", dir.path().toLocal8Bit());
+    {
+        std::ofstream file(dir.path().toStdString() + "/emu_port.dat", std::ios::binary);
+        file << std::string(64, '\0');
+    }
+    std::filesystem::resize_file(dir.path().toStdString() + "/emu_port.dat", std::uintmax_t{1} << 30);
+    {
+        bexen::panel::Form1 form;
+        form.timer1()->stop();
+        form.timer1Tick();
+        for (auto _ : state)
+            form.timer1Tick();
+    }
+    qputenv("TMPDIR", oldTmpDir);
+}
+BENCHMARK(BM_Form1TickSparse)->Unit(benchmark::kMicrosecond);
 
 // A tick in which every light changes and a sensor box flips: texts and pictures all replaced.
 void BM_Form1TickChanging(benchmark::State &state)

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -35,6 +37,8 @@ public:
         fs::remove_all(m_dir);
     }
 
+    std::string portFile() const { return m_dir + "/emu_port.dat"; }
+
 private:
     std::string m_dir;
     std::string m_oldTmpDir;
@@ -54,6 +58,59 @@ public:
         benchmark::DoNotOptimize(image11Index);
     }
 };
+
+constexpr std::int32_t kReadPorts[7] = {161, 162, 163, 160, 161, 162, 163}; // a tick's reads, in order
+
+// The floor: the system calls that no safe access can skip, eight times as a tick makes them.
+// Each access opens the 51-byte file afresh, checks what it opened, moves its byte and closes.
+void BM_Floor(benchmark::State &state)
+{
+    PrivateTmpDir dir;
+    const std::string path = dir.portFile();
+    {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const char bytes[51] = {};
+        if (fd < 0 || ::write(fd, bytes, sizeof bytes) != sizeof bytes) {
+            state.SkipWithError("cannot make the port file");
+            return;
+        }
+        ::close(fd);
+    }
+    std::uint8_t byte = 0;
+    const auto access = [&](std::int32_t port, bool write) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        struct stat st{};
+        ::fstat(fd, &st);
+        const off_t offset = port - 100;
+        if (write)
+            benchmark::DoNotOptimize(::pwrite(fd, &byte, 1, offset));
+        else
+            benchmark::DoNotOptimize(::pread(fd, &byte, 1, offset));
+        ::close(fd);
+    };
+    for (auto _ : state) {
+        for (std::int32_t port : kReadPorts)
+            access(port, false);
+        access(150, true);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Floor)->Unit(benchmark::kMicrosecond);
+
+// The channel: a tick's seven reads and one write through the panel's own procedures.
+void BM_Channel(benchmark::State &state)
+{
+    PrivateTmpDir dir;
+    bexen::io::WRITE_IO_BYTE(150, 0);
+    std::uint8_t sensors = 0;
+    for (auto _ : state) {
+        for (std::int32_t port : kReadPorts)
+            benchmark::DoNotOptimize(bexen::io::READ_IO_BYTE(port));
+        bexen::io::WRITE_IO_BYTE(150, sensors);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Channel)->Unit(benchmark::kMicrosecond);
 
 void BM_TickOnPortFile(benchmark::State &state)
 {

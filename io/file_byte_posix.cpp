@@ -98,7 +98,9 @@ std::optional<std::string> openPortFile(const std::string &path, WhenMissing whe
     if (st.st_nlink != 1)
         return "has " + std::to_string(st.st_nlink)
                 + " hard links; a port file of our own has exactly one";
-    if (st.st_uid != ::geteuid())
+    // The program never changes its user, so the question is asked once, not at every access.
+    static const uid_t ownUser = ::geteuid();
+    if (st.st_uid != ownUser)
         return "is owned by another user (uid " + std::to_string(st.st_uid) + ")";
     return std::nullopt;
 }

@@ -3,6 +3,7 @@
 #include "temp_path.h"
 
 #include <array>
+#include <utility>
 
 namespace bexen::io {
 
@@ -59,7 +60,12 @@ PortFileLocation locatePortFile()
                                     + " are supported"}};
     }
     // A failed query (0) leaves the bare name, which names the file in the current directory.
-    return {add_backslash(std::string(buffer.data(), count)) + std::string(kPortFileName), {}};
+    std::string path;
+    path.reserve(count + 1 + kPortFileName.size()); // one allocation per access, not three
+    path.assign(buffer.data(), count);
+    path = add_backslash(std::move(path));
+    path += kPortFileName;
+    return {std::move(path), {}};
 }
 
 ReadOutcome readPortByte(std::int32_t port, const std::string &path, WhenMissing whenMissing)
