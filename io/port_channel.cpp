@@ -51,13 +51,13 @@ PortFileLocation locatePortFile()
     if (count >= kTempPathLengthPassed) {
         // The buffer does not hold the directory: any path made from it would name some other
         // file, so there is none.
-        return {{},
-                AccessError{std::string(kPortFileName) + " in the temporary directory",
-                            // The count is the size the query needs, its terminating zero included.
-                            "the temporary directory's path is " + std::to_string(count - 1)
-                                    + " characters long; at most "
-                                    + std::to_string(kTempPathLengthPassed - 1)
-                                    + " are supported"}};
+        const std::string reason = count == kTempPathTooLong
+                ? std::string("the temporary directory's path is longer than the system can report")
+                // The count is the size the query needs, its terminating zero included.
+                : "the temporary directory's path is " + std::to_string(count - 1)
+                        + " characters long; at most " + std::to_string(kTempPathLengthPassed - 1)
+                        + " are supported";
+        return {{}, AccessError{std::string(kPortFileName) + " in the temporary directory", reason}};
     }
     // A failed query (0) leaves the bare name, which names the file in the current directory.
     std::string path;

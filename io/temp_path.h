@@ -12,4 +12,8 @@ namespace bexen::io {
 // else "/tmp".
 std::uint32_t queryTempPath(std::uint32_t length, char *buffer);
 
+// The count for a directory that the system cannot report because it exceeds the system's own
+// path limit: Windows answers such a directory with 0, as if there were none.
+inline constexpr std::uint32_t kTempPathTooLong = 0xFFFFFFFFu;
+
 } // namespace bexen::io
