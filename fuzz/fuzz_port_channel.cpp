@@ -47,7 +47,29 @@ enum class Op : std::uint8_t {
 constexpr std::uint8_t kOpCount = 6;
 
 enum class Kind : std::uint8_t { Missing, Regular, Directory, Fifo, SymbolicLink, HardLink };
-constexpr std::uint8_t kKindCount = 6;
+
+// What each kind looks like to lstat(); in the order of Kind. Links 0: any count.
+struct KindRow {
+    Kind kind;
+    mode_t type;
+    nlink_t links;
+    const char *description;
+};
+constexpr KindRow kKindRows[] = {
+    {Kind::Missing, 0, 0, "missing"},
+    {Kind::Regular, S_IFREG, 1, "a regular file with one link"},
+    {Kind::Directory, S_IFDIR, 0, "a directory"},
+    {Kind::Fifo, S_IFIFO, 0, "a FIFO"},
+    {Kind::SymbolicLink, S_IFLNK, 0, "a symbolic link"},
+    {Kind::HardLink, S_IFREG, 2, "the sentinel's second link"},
+};
+constexpr auto kKindCount = static_cast<std::uint8_t>(std::size(kKindRows));
+static_assert([] {
+    for (std::uint8_t i = 0; i < kKindCount; ++i)
+        if (kKindRows[i].kind != static_cast<Kind>(i))
+            return false;
+    return true;
+}());
 
 [[noreturn]] void fail(const std::string &what)
 {
@@ -105,8 +127,10 @@ std::vector<std::uint8_t> fileBytes(const std::string &path)
 
 void writeWholeFile(const std::string &path, const std::vector<std::uint8_t> &bytes)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0 || (!bytes.empty() && ::write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size())))
+    const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0
+        || (!bytes.empty() && ::write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size())))
         fail(path + ": cannot be set up: " + std::strerror(errno));
     ::close(fd);
 }
@@ -177,17 +201,13 @@ void checkDisk(const Model &model, const char *after)
     const std::string &name = paths().portFile;
     struct stat st{};
     const bool exists = ::lstat(name.c_str(), &st) == 0;
-    const char *wrongKind = nullptr;
-    switch (model.kind) {
-    case Kind::Missing: wrongKind = exists ? "exists, but should be missing" : nullptr; break;
-    case Kind::Regular: wrongKind = !exists || !S_ISREG(st.st_mode) ? "is not a regular file" : nullptr; break;
-    case Kind::Directory: wrongKind = !exists || !S_ISDIR(st.st_mode) ? "is no longer a directory" : nullptr; break;
-    case Kind::Fifo: wrongKind = !exists || !S_ISFIFO(st.st_mode) ? "is no longer a FIFO" : nullptr; break;
-    case Kind::SymbolicLink: wrongKind = !exists || !S_ISLNK(st.st_mode) ? "is no longer a link" : nullptr; break;
-    case Kind::HardLink: wrongKind = !exists || st.st_nlink != 2 ? "is no longer the second link" : nullptr; break;
-    }
-    if (wrongKind)
-        fail(name + " " + wrongKind + ", after " + after);
+    const KindRow &row = kKindRows[static_cast<std::size_t>(model.kind)];
+    const bool right = model.kind == Kind::Missing
+            ? !exists
+            : exists && (st.st_mode & S_IFMT) == row.type
+                    && (row.links == 0 || st.st_nlink == row.links);
+    if (!right)
+        fail(name + " should be " + row.description + " and is not, after " + after);
 
     if (model.kind == Kind::Regular) {
         const std::vector<std::uint8_t> actual = fileBytes(name);
@@ -292,9 +312,9 @@ void runOperation(Input &in, Model &model, FuzzPanel &panel, poll::TickMembers &
     case Op::Tick: {
         const std::uint8_t boxes = in.next();
         std::uint8_t sensorByte = 0;
-        for (int k = 0; k < 4; ++k) {
-            panel.checks[static_cast<std::size_t>(k)] = ((boxes >> (2 * k)) & 3) % 3;
-            sensorByte |= static_cast<std::uint8_t>((panel.checks[static_cast<std::size_t>(k)] != 0) << k);
+        for (std::size_t k = 0; k < 4; ++k) {
+            panel.checks[k] = ((boxes >> (2 * k)) & 3) % 3;
+            sensorByte |= static_cast<std::uint8_t>((panel.checks[k] != 0) << k);
         }
         Model before = model;
         if (before.writable())

@@ -56,8 +56,8 @@ private:
     int nextOtherPort(const Written *written, std::size_t count)
     {
         for (;;) {
-            const int port =
-                    kFirstPort + static_cast<int>(m_noise.below(kHighestOtherPort - kFirstPort + 1));
+            const int port = kFirstPort
+                    + static_cast<int>(m_noise.below(kHighestOtherPort - kFirstPort + 1));
             bool taken = port == kSensorPort;
             for (std::size_t i = 0; i < count && !taken; ++i)
                 taken = written[i].offset == port - kFirstPort;

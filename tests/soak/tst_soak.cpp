@@ -159,9 +159,11 @@ private:
         while (!m_stop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
             const Clock::rep started = m_startedAt;
-            if (started != kIdle && Clock::now() - Clock::time_point(Clock::duration(started)) > kTickLimit)
-                qFatal("tick %lu has been running for over %lld s: it is blocked", m_ticks.load() + 1,
-                       static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(kTickLimit).count()));
+            if (started == kIdle
+                || Clock::now() - Clock::time_point(Clock::duration(started)) <= kTickLimit)
+                continue;
+            qFatal("tick %lu has been running for over %lld s: it is blocked", m_ticks.load() + 1,
+                   static_cast<long long>(kTickLimit.count()));
         }
     }
 
@@ -279,8 +281,8 @@ void SoakTest::ticksHoldWhileThePortFileIsReplaced()
           emulated.value("rounds"), emulated.value("not_regular"), emulated.value("checked"),
           emulated.value("cut_off"), emulated.value("lost"));
     qInfo("open descriptors %d before, %d after; sentinel %s; %lu emulator values shown",
-          descriptorsBefore, descriptorsAfter, sentinelAfter == sentinelContents() ? "unchanged" : "CHANGED",
-          panel.emulatorValuesShown);
+          descriptorsBefore, descriptorsAfter,
+          sentinelAfter == sentinelContents() ? "unchanged" : "CHANGED", panel.emulatorValuesShown);
 
     QCOMPARE(replacer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(replacer.exitCode(), 0);
