@@ -43,8 +43,9 @@ protected:
         return files;
     }
 
-    SavedEnvironment m_saved;
+    // The directory goes last, once the current directory has been moved out of it.
     PrivateDirectory m_dir;
+    SavedEnvironment m_saved;
 };
 
 // 61 bytes: port 100 holds 17, ports 101 to 159 hold 170, port 160 (the last byte) holds 3.

@@ -110,8 +110,9 @@ class PortsTool : public ::testing::Test {
 protected:
     void SetUp() override { setEnvironmentVariable("TMP", m_dir.path()); }
 
-    SavedEnvironment m_saved;
+    // The directory goes last, once the current directory has been moved out of it.
     PrivateDirectory m_dir;
+    SavedEnvironment m_saved;
 };
 
 template <typename Row>
