@@ -5,8 +5,8 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 seconds=${1:-10}
-if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
-    echo "test-soak.sh: SECONDS must be a whole number of seconds above 0, not '$seconds'" >&2
+if ! [[ "$seconds" =~ ^[1-9][0-9]{0,5}$ ]] || ((seconds > 604800)); then
+    echo "test-soak.sh: SECONDS must be a whole number from 1 to 604800 (a week), not '$seconds'" >&2
     exit 2
 fi
 

@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -18,6 +19,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr int kDefaultSeconds = 10;
+constexpr int kLongestSeconds = 7 * 24 * 3600;
 // A tick moves eight bytes; one still running after this long is blocked on something.
 constexpr auto kTickLimit = std::chrono::seconds(2);
 
@@ -25,7 +27,7 @@ int soakSeconds()
 {
     bool ok = false;
     const int seconds = qEnvironmentVariableIntValue("BEXEN_SOAK_SECONDS", &ok);
-    return ok && seconds > 0 ? seconds : kDefaultSeconds;
+    return ok && seconds > 0 ? std::min(seconds, kLongestSeconds) : kDefaultSeconds;
 }
 
 // -1 when even the listing cannot be opened, as when descriptors have leaked up to the limit.
@@ -302,5 +304,15 @@ void SoakTest::ticksHoldWhileThePortFileIsReplaced()
     QVERIFY(panel.emulatorValuesShown > 0);
 }
 
-QTEST_GUILESS_MAIN(SoakTest)
+int main(int argc, char **argv)
+{
+    // Qt Test ends a test function after five minutes unless told otherwise; a long soak is
+    // allowed its length and two minutes more for the helpers to start and stop.
+    if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
+        qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number((soakSeconds() + 120) * 1000));
+    QCoreApplication app(argc, argv);
+    SoakTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_soak.moc"
