@@ -1,10 +1,16 @@
 #include "controls.h"
 
+#include "picture_box_art.h"
+
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <map>
+#include <utility>
 
 namespace bexen::panel {
 namespace {
@@ -21,6 +27,14 @@ QString withoutTrailingBlanks(QString line)
 bool onlyBlanks(const QString &line)
 {
     return std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c == kBlank; });
+}
+
+// The control's back colour, painted by the control itself rather than filled in for it: a
+// control that fills its own background counts as opaque, and forty of them would cut the form's
+// paint region into a hundred and fifty pieces, which the raster engine keeps a span list for.
+void fillBackground(QPainter &painter, const QWidget &widget)
+{
+    painter.fillRect(widget.rect(), widget.palette().brush(widget.backgroundRole()));
 }
 
 void drawFocusFrame(QPainter &painter, const QWidget &widget)
@@ -78,7 +92,6 @@ PanelLabel::PanelLabel(const QString &caption, Align align, bool wraps, QWidget 
     , m_wraps(wraps)
 {
     setFocusPolicy(Qt::NoFocus);
-    setAutoFillBackground(true);
     setWordWrap(wraps);
 }
 
@@ -90,6 +103,7 @@ QStringList PanelLabel::shownLines() const
 void PanelLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    fillBackground(painter, *this);
     painter.setFont(font());
     painter.setPen(palette().color(foregroundRole()));
     const QFontMetrics metrics = fontMetrics();
@@ -109,7 +123,6 @@ void PanelLabel::paintEvent(QPaintEvent *)
 SensorCheckBox::SensorCheckBox(const QString &caption, QWidget *parent)
     : QCheckBox(caption, parent)
 {
-    setAutoFillBackground(true);
 }
 
 QRect SensorCheckBox::tickSquare() const
@@ -121,6 +134,7 @@ QRect SensorCheckBox::tickSquare() const
 void SensorCheckBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    fillBackground(painter, *this);
     const QRect square = tickSquare();
     const QPalette &pal = palette();
     const bool greyed = checkState() == Qt::PartiallyChecked;
@@ -153,13 +167,41 @@ PictureBox::PictureBox(Figure figure, QWidget *parent)
     , m_figure(figure)
 {
     setFocusPolicy(Qt::TabFocus);
-    setAutoFillBackground(true);
+}
+
+QImage prerenderedFigure(Figure figure, int scale)
+{
+    // Expanded once each, when a box is first shown: a box repaints whenever it is uncovered.
+    static std::map<std::pair<Figure, int>, QImage> expanded;
+    const auto key = std::make_pair(figure, scale);
+    if (const auto found = expanded.find(key); found != expanded.end())
+        return found->second;
+    for (std::size_t i = 0; i < kPrerenderedFigureCount; ++i) {
+        const pictures::RawPicture &picture = kPrerenderedFigures[i];
+        if (picture.key == static_cast<int>(figure) && picture.scale == scale)
+            return expanded.emplace(key, picture.image()).first->second;
+    }
+    return {};
 }
 
 void PictureBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    pictures::paintFigure(painter, QRectF(rect()), m_figure);
+    fillBackground(painter, *this);
+    // The figure as painted at build time: pixel for pixel on a screen of one of the painted scales; on any other the nearest larger
+    // picture is scaled down smoothly.
+    const qreal ratio = devicePixelRatioF();
+    const int scale = std::clamp(int(std::ceil(ratio - 0.01)), kPrerenderedScales[0],
+                                 std::end(kPrerenderedScales)[-1]);
+    QImage picture = prerenderedFigure(m_figure, scale);
+    if (picture.isNull())
+        return;
+    const QSize wanted = (QSizeF(size()) * ratio).toSize();
+    if (picture.size() != wanted) {
+        picture = picture.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        picture.setDevicePixelRatio(ratio);
+    }
+    painter.drawImage(QPoint(0, 0), picture);
     if (hasFocus())
         drawFocusFrame(painter, *this);
 }

@@ -51,6 +51,10 @@ protected:
 };
 
 // A picture box holding one of the fixed figures, fitted into the box over its back colour.
+// A figure as painted at build time for its picture box at `scale` times 96 dots per inch, or a
+// null image when there is none.
+QImage prerenderedFigure(Figure figure, int scale);
+
 class PictureBox final : public QWidget {
     Q_OBJECT
 public:
