@@ -2,6 +2,7 @@
 
 #include "junction.h"
 #include "pictures/light_pictures.h"
+#include "pictures/window_icon.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -64,10 +65,18 @@ void registerFontSubstitutes()
     Q_UNUSED(registered);
 }
 
+QFont formFont()
+{
+    registerFontSubstitutes();
+    QFont font(toQString(kFormFontFamily));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(kFormFontPixels);
+    return font;
+}
+
 Form1::Form1(QWidget *parent)
     : QWidget(parent)
 {
-    registerFontSubstitutes();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(toQString(kFormCaption));
     setWindowIcon(pictures::panelIcon());
@@ -75,10 +84,7 @@ Form1::Form1(QWidget *parent)
     setAutoFillBackground(true);
     paintWith(*this, QPalette::Window, shade(Colour::LightYellow));
 
-    QFont formFont(toQString(kFormFontFamily));
-    formFont.setStyleHint(QFont::SansSerif);
-    formFont.setPixelSize(kFormFontPixels);
-    setFont(formFont);
+    setFont(formFont());
 
     buildPictureBoxes();
     buildLabels();
@@ -97,7 +103,8 @@ Form1::Form1(QWidget *parent)
 void Form1::buildTextBoxes()
 {
     for (const TextBoxRow &row : kTextBoxes) {
-        auto *box = new QLineEdit(toQString(row.initialText), this);
+        auto *box = new QLineEdit(this);
+        box->setText(toQString(row.initialText));
         box->setObjectName(toQString(row.name));
         box->setGeometry(row.at.toPixels());
         box->setAlignment(Qt::AlignCenter);

@@ -74,4 +74,7 @@ private:
 // Stands the nearest metric-compatible sans serif in for "MS Sans Serif", which Linux lacks.
 void registerFontSubstitutes();
 
+// The form's font, "MS Sans Serif" at 8.25 points, with its substitutes registered.
+QFont formFont();
+
 } // namespace bexen::panel

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "colours.h"
-#include "pictures/artwork.h"
+#include "pictures/figure.h"
 #include "poll_cycle.h"
 #include "twips.h"
 

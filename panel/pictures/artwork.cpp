@@ -2,7 +2,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QPixmap>
 #include <QSvgRenderer>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 #include <memory>
 
 namespace bexen::pictures {
+
 namespace {
 
 struct FigureArt {
@@ -26,11 +26,6 @@ constexpr std::array<FigureArt, 7> kFigures{{
     {Figure::WomanWithChild, ":/bexen/pictures/woman_with_child.svg"},
     {Figure::WomanWithPram, ":/bexen/pictures/woman_with_pram.svg"},
 }};
-
-constexpr const char *kIconResource = ":/bexen/pictures/panel_icon.svg";
-
-// The sizes desktops ask for most; anything else is scaled from the nearest.
-constexpr std::array<int, 7> kIconSizes{16, 24, 32, 48, 64, 128, 256};
 
 // `natural` is the artwork's viewBox, the figure's own size; the figures are all larger than their
 // boxes, and a vehicle squashed to the box's shape would no longer look like one.
@@ -95,24 +90,6 @@ void paintFigure(QPainter &painter, const QRectF &box, Figure figure)
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     renderer.render(&painter, target);
     painter.restore();
-}
-
-QIcon panelIcon()
-{
-    QSvgRenderer renderer(QString::fromLatin1(kIconResource));
-    QIcon icon;
-    if (!renderer.isValid())
-        return icon;
-    for (const int size : kIconSizes) {
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        renderer.render(&painter, QRectF(0, 0, size, size));
-        painter.end();
-        icon.addPixmap(QPixmap::fromImage(image));
-    }
-    return icon;
 }
 
 } // namespace bexen::pictures

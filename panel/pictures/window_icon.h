@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QIcon>
+
+namespace bexen::pictures {
+
+// The panel's window and application icon.
+QIcon panelIcon();
+
+} // namespace bexen::pictures
