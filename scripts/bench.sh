@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# Measures what the panel costs and checks it against its goals. Never part of the tests.
+#
+#   a  the floor: eight bare open, fstat, one-byte pread or pwrite, close on a 51-byte file
+#   b  the channel: seven READ_IO_BYTE and one WRITE_IO_BYTE
+#   c  one whole tick of the real window (offscreen)
+#   d  the same tick with a 1 GiB sparse port file
+#
+# Then the panel runs for 35 s under Xvfb with port values that do not change, beside a bare Qt
+# window with the same 100 ms timer; the CPU time of each from the 5th to the 35th second (from
+# /proc/PID/task/*/schedstat, in nanoseconds) and their peak memory (VmHWM) are compared.
+# Ends with one line per goal: "GOAL <name>: <measured> (goal <= <limit>) met|missed".
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+"$here/setup.sh" bench_tick bench_form1 bench_idle_window bexen-semaphores
+build="$here/../build"
+
+if [ ! -x "$build/bench/bench_tick" ]; then
+    echo "error: the benchmarks were not built (is Google Benchmark, libbenchmark-dev, installed?)" >&2
+    exit 1
+fi
+
+work=$(mktemp -d)
+xvfb=""
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The median CPU time in microseconds of benchmark $2 in the CSV output $1.
+median_us() {
+    awk -F, -v name="\"$2_median\"" '
+        $1 == name {
+            t = $4; unit = $5
+            if (unit == "ns") t /= 1000; else if (unit == "ms") t *= 1000; else if (unit == "s") t *= 1000000
+            printf "%.3f", t; found = 1
+        }
+        END { if (!found) exit 1 }' "$1"
+}
+
+# Benchmarks print CSV on stdout; the tables for people go to the terminal through stderr.
+repetitions=(--benchmark_repetitions=7 --benchmark_report_aggregates_only=true --benchmark_format=csv)
+echo "Benchmarks (median of 7 runs each; CPU time)"
+"$build/bench/bench_tick" --benchmark_filter='^BM_(Floor|Channel)$' "${repetitions[@]}" \
+    >"$work/tick.csv" 2>"$work/tick.err"
+QT_QPA_PLATFORM=offscreen "$build/bench/bench_form1" --benchmark_filter='^BM_Form1Tick(Steady|Sparse)$' \
+    "${repetitions[@]}" >"$work/form1.csv" 2>"$work/form1.err"
+
+a=$(median_us "$work/tick.csv" BM_Floor)
+b=$(median_us "$work/tick.csv" BM_Channel)
+c=$(median_us "$work/form1.csv" BM_Form1TickSteady)
+d=$(median_us "$work/form1.csv" BM_Form1TickSparse)
+printf '  a  floor, eight bare accesses       %8.2f us\n' "$a"
+printf '  b  channel, 7 reads and 1 write     %8.2f us\n' "$b"
+printf '  c  window tick                      %8.2f us\n' "$c"
+printf '  d  window tick, 1 GiB sparse file   %8.2f us\n' "$d"
+ratio() { awk -v x="$1" -v y="$2" 'BEGIN { printf "%.3f", x / y }'; }
+ba=$(ratio "$b" "$a")
+ca=$(ratio "$c" "$a")
+dc=$(ratio "$d" "$c")
+echo "  b/a $ba   c/a $ca   d/c $dc"
+
+# Idle cost.
+idle_seconds=35
+settle_seconds=5
+echo
+echo "Idle cost: the panel and a bare window side by side under Xvfb for ${idle_seconds} s"
+mkdir "$work/tmp"
+# Lights 1 to 4 red, green, red, green, and nothing else changing.
+head -c 64 /dev/zero >"$work/tmp/emu_port.dat"
+printf '\001\004\001\004' | dd of="$work/tmp/emu_port.dat" bs=1 seek=60 conv=notrunc status=none
+
+# The server picks a free display and tells us which.
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || { echo "error: Xvfb did not start: $(cat "$work/xvfb.log")" >&2; exit 1; }
+export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
+
+TMPDIR="$work/tmp" "$build/panel/bexen-semaphores" >"$work/panel.log" 2>&1 &
+panel=$!
+pids+=("$panel")
+"$build/bench/bench_idle_window" >"$work/bare.log" 2>&1 &
+bare=$!
+pids+=("$bare")
+
+# Nanoseconds on the CPU, summed over every thread of process $1.
+cpu_ns() {
+    local sum=0 run _ f
+    for f in /proc/"$1"/task/*/schedstat; do
+        read -r run _ <"$f" 2>/dev/null || continue
+        sum=$((sum + run))
+    done
+    echo "$sum"
+}
+peak_kib() { awk '/^VmHWM:/ { print $2 }' /proc/"$1"/status; }
+
+sleep "$settle_seconds"
+for p in "$panel" "$bare"; do
+    kill -0 "$p" 2>/dev/null || { echo "error: process $p ended before the measurement" >&2; exit 1; }
+done
+panel_start=$(cpu_ns "$panel")
+bare_start=$(cpu_ns "$bare")
+sleep $((idle_seconds - settle_seconds))
+panel_cpu=$(($(cpu_ns "$panel") - panel_start))
+bare_cpu=$(($(cpu_ns "$bare") - bare_start))
+panel_peak=$(peak_kib "$panel")
+bare_peak=$(peak_kib "$bare")
+ticks=$(((idle_seconds - settle_seconds) * 10))
+if ! cmp -s <(od -An -tu1 -j60 -N4 "$work/tmp/emu_port.dat") <(printf '%4s%4s%4s%4s\n' 1 4 1 4); then
+    echo "warning: the light bytes changed during the idle run" >&2
+fi
+
+floor_cpu=$(awk -v bare="$bare_cpu" -v a="$a" -v n="$ticks" 'BEGIN { printf "%.0f", bare + n * a * 1000 }')
+ms() { awk -v ns="$1" 'BEGIN { printf "%.2f ms", ns / 1e6 }'; }
+echo "  bare window CPU                  $(ms "$bare_cpu")"
+echo "  panel CPU                        $(ms "$panel_cpu")"
+echo "  panel's floor (bare + $ticks x a)  $(ms "$floor_cpu")"
+echo "  peak memory: panel ${panel_peak} KiB, bare window ${bare_peak} KiB"
+idle_cpu=$(ratio "$panel_cpu" "$floor_cpu")
+idle_memory=$(ratio "$panel_peak" "$bare_peak")
+
+echo
+goal() {
+    local verdict
+    verdict=$(awk -v x="$2" -v limit="$3" 'BEGIN { print (x <= limit) ? "met" : "missed" }')
+    echo "GOAL $1: $2 (goal <= $3) $verdict"
+}
+goal "c/a" "$ca" 1.25
+goal "d/c" "$dc" 1.1
+goal "idle CPU" "$idle_cpu" 1.25
+goal "idle memory" "$idle_memory" 1.2
