@@ -111,7 +111,14 @@ void Form1::buildTextBoxes()
         box->setAccessibleName(toQString(row.spoken));
         paintWith(*box, QPalette::Base, shade(row.back));
         paintWith(*box, QPalette::Text, shade(row.fore));
-        m_texts.at(static_cast<std::size_t>(row.box)) = box;
+        const auto index = static_cast<std::size_t>(row.box);
+        m_texts.at(index) = box;
+        // Typed by the user, or set by anything but the tick (an accessibility tool, say).
+        connect(box, &QLineEdit::textChanged, this, [this, index](const QString &now) {
+            std::optional<std::string> &shown = m_shownTexts.at(index);
+            if (shown && toQString(*shown) != now)
+                shown.reset();
+        });
         registerFocusable(row.tabIndex, box);
     }
 }
@@ -238,6 +245,12 @@ void Form1::setText(poll::TextBox box, std::string_view text)
 
 void Form1::showText(std::size_t index, std::string_view text)
 {
+    // What the panel last put in the box, while the user has not typed there since, answers
+    // without asking the box: a steady tick then touches no text at all.
+    std::optional<std::string> &shown = m_shownTexts.at(index);
+    if (shown && *shown == text)
+        return;
+    shown.emplace(text);
     QLineEdit *edit = m_texts.at(index);
     const QString wanted = toQString(text);
     if (edit->text() != wanted)

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -69,6 +70,8 @@ private:
     bool m_inTick = false;
     std::array<std::string, 5> m_tickTexts;
     std::array<bool, 5> m_tickTextSet{};
+    // The text the panel last gave each box; forgotten when the box's text changes otherwise.
+    std::array<std::optional<std::string>, 5> m_shownTexts;
 };
 
 // Stands the nearest metric-compatible sans serif in for "MS Sans Serif", which Linux lacks.

@@ -431,6 +431,13 @@ private slots:
         form->timer1Tick();
         QCOMPARE(text4->text(), QStringLiteral("3"));
         QCOMPARE(form->text(TextBox::Text1)->text(), QStringLiteral("0 0 0 0  0 0 0 0"));
+
+        // Text set by anything other than the tick, an accessibility tool say, is replaced too.
+        form->text(TextBox::Text2)->setText(QStringLiteral("set elsewhere"));
+        text4->setText(QStringLiteral("7"));
+        form->timer1Tick();
+        QCOMPARE(form->text(TextBox::Text2)->text(), QStringLiteral("0"));
+        QCOMPARE(text4->text(), QStringLiteral("3"));
     }
 
     void accessibleWords_data()
