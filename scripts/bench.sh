@@ -21,11 +21,11 @@ if [ ! -x "$build/bench/bench_tick" ]; then
 fi
 
 work=$(mktemp -d)
-xvfb=""
+xvfb_pid=""
 pids=()
 cleanup() {
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
     rm -rf "$work"
 }
@@ -74,15 +74,9 @@ mkdir "$work/tmp"
 head -c 64 /dev/zero >"$work/tmp/emu_port.dat"
 printf '\001\004\001\004' | dd of="$work/tmp/emu_port.dat" bs=1 seek=60 conv=notrunc status=none
 
-# The server picks a free display and tells us which.
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || { echo "error: Xvfb did not start: $(cat "$work/xvfb.log")" >&2; exit 1; }
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+# shellcheck source=xvfb.sh
+. "$here/xvfb.sh"
+start_xvfb "$work" || { echo "error: Xvfb did not start: $(cat "$work/xvfb.log")" >&2; exit 1; }
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
 
 TMPDIR="$work/tmp" "$build/panel/bexen-semaphores" >"$work/panel.log" 2>&1 &

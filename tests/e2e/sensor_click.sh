@@ -31,15 +31,9 @@ fail() {
     exit 1
 }
 
-# Let the server pick a free display and tell us which, rather than guessing a number.
-Xvfb -displayfd 5 -screen 0 640x480x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+# shellcheck source=../../scripts/xvfb.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb.sh"
+start_xvfb "$work" 640x480x24 || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 
 portfile="$work/emu_port.dat"
 env -u QT_QPA_PLATFORM QT_QPA_PLATFORM=xcb TMPDIR="$work" XDG_RUNTIME_DIR="$work" \
