@@ -103,8 +103,7 @@ Form1::Form1(QWidget *parent)
 void Form1::buildTextBoxes()
 {
     for (const TextBoxRow &row : kTextBoxes) {
-        auto *box = new QLineEdit(this);
-        box->setText(toQString(row.initialText));
+        auto *box = new QLineEdit(toQString(row.initialText), this);
         box->setObjectName(toQString(row.name));
         box->setGeometry(row.at.toPixels());
         box->setAlignment(Qt::AlignCenter);

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 namespace bexen::pictures {
 
@@ -26,10 +25,9 @@ struct RawPicture {
         const QByteArray pixels = qUncompress(data, static_cast<qsizetype>(size));
         if (pixels.size() != qsizetype(width) * height * 4)
             return {};
-        QImage picture(width, height, QImage::Format_ARGB32_Premultiplied);
-        for (int y = 0; y < height; ++y)
-            std::memcpy(picture.scanLine(y), pixels.constData() + qsizetype(y) * width * 4,
-                        std::size_t(width) * 4);
+        QImage picture = QImage(reinterpret_cast<const uchar *>(pixels.constData()), width, height,
+                                width * 4, QImage::Format_ARGB32_Premultiplied)
+                                 .copy(); // its own pixels, not the expanded buffer's
         picture.setDevicePixelRatio(scale);
         return picture;
     }
