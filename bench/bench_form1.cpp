@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole of Timer1's tick on the real window: the exchange with the port file and the
 // controls it updates. Run on the offscreen platform (QT_QPA_PLATFORM=offscreen) or any display.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cost of one poll tick and of a single port access, on a real port file in a private
 // temporary directory. A tick runs every 100 ms on the window's thread, so its cost is what the
 // panel takes away from the user interface.

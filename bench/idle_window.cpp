@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The yardstick for the panel's idle cost: a bare Qt window of the panel's size with the same
 // 100 ms timer, whose ticks do nothing. scripts/bench.sh runs it beside the panel and compares
 // the CPU time and peak memory of the two.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # One way to register a test: a Qt Test executable linked to the module libraries it checks.
 #   bexen_add_test(NAME tst_x SOURCES a.cpp LIBS bexen_io [GUI] [LABELS l...])
 # GUI tests run on the offscreen platform, so a local run equals CI and needs no display.

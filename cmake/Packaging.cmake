@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What `cmake --install` lays out, and the Debian package CPack makes of it.
 #   cmake --install <build> --prefix <prefix>
 #   cpack --config <build>/CPackConfig.cmake -G DEB   (or: cmake --build <build> --target package)

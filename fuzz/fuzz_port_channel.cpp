@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target over the port file channel and the tick. An input is the port file's first
 // contents followed by a short list of operations: the panel's reads, writes and ticks, and the
 // emulator's side writing, truncating or replacing the file between them. A model of the file

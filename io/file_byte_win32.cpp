@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "file_byte.h"
 
 #define WIN32_LEAN_AND_MEAN

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "port_channel.h"
 
 #include "temp_path.h"

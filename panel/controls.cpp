@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "controls.h"
 
 #include "picture_box_art.h"

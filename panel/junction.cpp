@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "junction.h"
 
 #include "colours.h"

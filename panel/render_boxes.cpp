@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Build-time helper: paints every picture box's figure at the sizes the panel shows it, once at
 // 96 dots per inch and once at twice that, and writes the pixels as C++ source, so the running
 // panel neither parses nor renders its vector artwork.

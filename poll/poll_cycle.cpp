@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "poll_cycle.h"
 
 #include "port_channel.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Measures what the panel costs and checks it against its goals. Never part of the tests.
 #
 #   a  the floor: eight bare open, fstat, one-byte pread or pwrite, close on a 51-byte file

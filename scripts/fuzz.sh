@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the fuzzer of the port file channel and the tick with clang into build-fuzz/, runs it for
 # SECONDS from the seeds in fuzz/corpus/, and reports the runs made and the findings. Exits 1 on a
 # finding; its input is kept in build-fuzz/findings/ to be replayed with

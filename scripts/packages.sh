@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the scripts: `ensure_packages PKG...` installs those of the Debian packages that are
 # missing (with sudo when not root) and does nothing when all are there.
 ensure_packages() {

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets everything up (packages, build), then starts the panel with the demo controller driving it,
 # so the junction works at once. Close the window to stop both.
 set -euo pipefail

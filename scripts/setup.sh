@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Shared by run.sh and test.sh: installs the Debian packages the build and the tests need (only
 # those missing), then configures and builds into build/ (the targets named as arguments, or
 # everything). Quick when nothing changed.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The whole suite (the end-to-end and soak tests included) built with AddressSanitizer and
 # UndefinedBehaviorSanitizer into build-sanitize/, then run; any report fails its test.
 #   scripts/test-sanitize.sh [ctest options]

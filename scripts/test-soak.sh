@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The soak and chaos test alone, for as long as asked, with its figures shown.
 #   scripts/test-soak.sh [SECONDS]    (10 s when not given)
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The port channel, the poll tick and bexen-ports cross-built for 64-bit Windows with mingw-w64
 # into build-windows/, and their tests run under Wine in a prefix of their own there. Installs
 # what is missing; needs no display.

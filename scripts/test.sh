@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets everything up (packages, build) and runs the whole test suite.
 #   scripts/test.sh [ctest options]   the suite, with the short soak
 #   scripts/test.sh --sanitize        the suite built and run under AddressSanitizer and UBSan

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the scripts and tests that need an X server of their own.
 # `start_xvfb WORKDIR [SCREEN]` starts Xvfb on a free display that the server picks and reports
 # (never a guessed number), exports DISPLAY, and sets `xvfb_pid`. Returns 1, with Xvfb's own

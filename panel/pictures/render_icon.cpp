@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Build-time helper: renders the panel's icon artwork.
 //   bexen_render_icon ICON.svg SIZE OUT.png         one PNG size, for the desktop's icon theme
 //   bexen_render_icon ICON.svg --cpp OUT.cpp SIZE...  the window's own icon, as C++ source

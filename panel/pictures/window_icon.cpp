@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window_icon.h"
 
 #include "raw_picture.h"

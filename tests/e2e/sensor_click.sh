@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Runs bexen-semaphores under Xvfb with its own temporary directory, ticks sensor boxes with
 # real xdotool clicks and finds the sensor byte in that directory's emu_port.dat.
 # Exit 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool on this machine).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The picture boxes show their figures as painted at build time: those pictures must be what the
 // artwork paints into each box, at both scales, and the boxes must show them.
 #include "colours.h"

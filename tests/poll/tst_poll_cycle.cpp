@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "poll_cycle.h"
 #include "support/private_tmpdir.h"
 

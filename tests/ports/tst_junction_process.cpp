@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "port_channel.h"
 #include "ports_test_support.h"
 #include "support/private_tmpdir.h"

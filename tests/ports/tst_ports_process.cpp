@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ports_test_support.h"
 #include "support/private_tmpdir.h"
 

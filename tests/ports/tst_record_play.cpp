@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli.h"
 #include "interrupt.h"
 #include "junction_fake.h"

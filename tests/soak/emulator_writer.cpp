@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plays the emulator's side of the port file while the panel ticks and the replacer keeps
 // swapping the file: it writes the four light ports and a few other ports, never the sensor port
 // 150, and checks through its own descriptor that every byte it wrote is still there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keeps replacing the junction's port file with every kind of thing the emulator's side, another
 // program or a hostile user could leave at its name, while the panel ticks against it.
 //   soak_replacer PORT_FILE SENTINEL COUNTS_FILE SEED

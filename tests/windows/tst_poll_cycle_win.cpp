@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One tick of the exchange on a real port file in a Windows temporary directory.
 
 #include "poll_cycle.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port file channel on Windows: where GetTempPathA puts the file, what a byte is, and how
 // the open shares the file with the emulator.
 

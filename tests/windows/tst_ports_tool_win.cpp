@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // bexen-ports.exe run as a real process on Windows paths. It inherits the environment the test
 // sets, so TMP chooses its port file as it chooses the panel's.
 

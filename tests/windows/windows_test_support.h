@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Helpers for the Windows tests: a private directory under the process's own temporary

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "checker.h"
 
 #include "port_args.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands_basic.h"
 
 #include "checker.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "junction_ports.h"
 
 #include <algorithm>
