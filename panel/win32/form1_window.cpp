@@ -1,0 +1,693 @@
+// SPDX-License-Identifier: MIT
+#include "form1_window.h"
+
+#include "caption_wrap.h"
+#include "colours.h"
+#include "junction.h"
+#include "picture_box_art.h"
+#include "twips.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <utility>
+
+namespace bexen::panel::win32 {
+namespace {
+
+constexpr wchar_t kPictureBoxClass[] = L"BexenPictureBox";
+constexpr wchar_t kImageClass[] = L"BexenImage";
+constexpr UINT_PTR kTimer1Id = 1;
+constexpr int kIconResource = 1; // the program's first icon is the panel's
+
+// A fixed frame: the layout is absolute, so the window neither resizes nor maximises.
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kChildStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+
+std::wstring widen(std::string_view text)
+{
+    if (text.empty())
+        return {};
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                             nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+std::string narrow(const std::wstring &text)
+{
+    if (text.empty())
+        return {};
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                             nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(),
+                          length, nullptr, nullptr);
+    return utf8;
+}
+
+std::wstring windowText(HWND hwnd)
+{
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+RECT toRect(const PixelRect &r)
+{
+    return {r.left, r.top, r.left + r.width, r.top + r.height};
+}
+
+// The frame that gives Form1 its client area of 6150 by 6240 twips at `dpi`.
+SIZE frameSize(UINT dpi)
+{
+    RECT frame{0, 0, toPixels(kFormWidthTwips, static_cast<int>(dpi)),
+               toPixels(kFormHeightTwips, static_cast<int>(dpi))};
+    ::AdjustWindowRectExForDpi(&frame, kFormStyle, FALSE, 0, dpi);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// Character heights for CreateFont: negative, so the point size is the character's, not the cell's.
+int fontHeight(double points, UINT dpi)
+{
+    return -static_cast<int>(std::lround(points * dpi / 72.0));
+}
+
+// Paints pixels row by row from the top at `size`, each one a block of whole device pixels: a
+// light picture stays crisp at any DPI.
+void paintPixels(HDC dc, const pictures::Pixels &pixels, const RECT &into)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = pixels.width;
+    info.bmiHeader.biHeight = -pixels.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const int previous = ::SetStretchBltMode(dc, COLORONCOLOR);
+    ::StretchDIBits(dc, into.left, into.top, into.right - into.left, into.bottom - into.top, 0, 0,
+                    pixels.width, pixels.height, pixels.argb.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+    ::SetStretchBltMode(dc, previous);
+}
+
+int check1Row(int check1Index)
+{
+    for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i) {
+        if (kCheckBoxes[i].name == "Check1" && kCheckBoxes[i].index == check1Index)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int image18Row(int image18Index)
+{
+    for (std::size_t i = 0; i < std::size(kImages); ++i) {
+        if (kImages[i].name == "Image18" && kImages[i].index == image18Index)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+Form1Window *formOf(HWND hwnd)
+{
+    return reinterpret_cast<Form1Window *>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+} // namespace
+
+bool Form1Window::registerClasses(HINSTANCE instance)
+{
+    const HICON icon = ::LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    const HCURSOR arrow = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    const struct {
+        const wchar_t *name;
+        WNDPROC proc;
+    } classes[] = {
+        {kForm1Class, &Form1Window::windowProc},
+        {kPictureBoxClass, &Form1Window::pictureBoxProc},
+        {kImageClass, &Form1Window::imageProc},
+    };
+    for (const auto &c : classes) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = c.proc;
+        wc.hInstance = instance;
+        wc.hIcon = c.proc == &Form1Window::windowProc ? icon : nullptr;
+        wc.hCursor = arrow;
+        wc.lpszClassName = c.name;
+        // No background brush: every window paints all of itself, so nothing flickers.
+        if (!::RegisterClassExW(&wc))
+            return false;
+    }
+    return true;
+}
+
+HWND Form1Window::create(HINSTANCE instance, int showCommand)
+{
+    // The window takes the object over when it is made and deletes it when it goes; until then
+    // this holder does.
+    std::unique_ptr<Form1Window> form(new Form1Window(instance));
+    const SIZE frame = frameSize(::GetDpiForSystem());
+    const HWND hwnd = ::CreateWindowExW(0, kForm1Class, widen(kFormCaption).c_str(), kFormStyle,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, frame.cx, frame.cy, nullptr,
+                                        nullptr, instance, &form);
+    if (hwnd) {
+        ::ShowWindow(hwnd, showCommand);
+        ::UpdateWindow(hwnd);
+    }
+    return hwnd;
+}
+
+Form1Window::Form1Window(HINSTANCE instance)
+    : m_instance(instance)
+{
+}
+
+LRESULT CALLBACK Form1Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto *holder = static_cast<std::unique_ptr<Form1Window> *>(
+                reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
+        Form1Window *self = holder->release();
+        self->m_hwnd = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    Form1Window *self = formOf(hwnd);
+    if (!self)
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        std::unique_ptr<Form1Window> owned(self);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return self->handle(hwnd, message, wParam, lParam);
+}
+
+LRESULT Form1Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+        HANDLE_MSG(hwnd, WM_CREATE, OnCreate);
+        HANDLE_MSG(hwnd, WM_ERASEBKGND, OnEraseBkgnd);
+        HANDLE_MSG(hwnd, WM_PAINT, OnPaint);
+        HANDLE_MSG(hwnd, WM_TIMER, OnTimer);
+        HANDLE_MSG(hwnd, WM_COMMAND, OnCommand);
+        HANDLE_MSG(hwnd, WM_CTLCOLOREDIT, OnCtlColor);
+        HANDLE_MSG(hwnd, WM_DRAWITEM, OnDrawItem);
+        HANDLE_MSG(hwnd, WM_SYSCOLORCHANGE, OnSysColorChange);
+        HANDLE_MSG(hwnd, WM_DESTROY, OnDestroy);
+    case WM_PRINTCLIENT:
+        OnPrintClient(hwnd, reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(hwnd, HIWORD(wParam), reinterpret_cast<const RECT *>(lParam));
+        return 0;
+    default:
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+BOOL Form1Window::OnCreate(HWND hwnd, LPCREATESTRUCT)
+{
+    m_dpi = ::GetDpiForWindow(hwnd);
+    makeBrushes();
+    makeFonts();
+    makeIcons();
+
+    makeTextBoxes();
+    makeCheckBoxes();
+    makePictureBoxes();
+    makeImages();
+    makeLabels();
+    makeFigures();
+    placeChildren();
+    chainTabOrder();
+
+    // Made at the system's DPI; a window that opens on a monitor of another DPI takes its own.
+    const SIZE frame = frameSize(m_dpi);
+    ::SetWindowPos(hwnd, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    m_tick.emplace(*this, m_ports);
+    ::SetTimer(hwnd, kTimer1Id, kTimer1IntervalMs, nullptr);
+    return TRUE;
+}
+
+HWND Form1Window::makeChild(const wchar_t *windowClass, std::string_view text, DWORD style,
+                            DWORD exStyle, int id, const TwipsRect &at)
+{
+    const RECT r = toRect(at.toPixels(static_cast<int>(m_dpi)));
+    const HWND child = ::CreateWindowExW(exStyle, windowClass, widen(text).c_str(), kChildStyle | style,
+                                         r.left, r.top, r.right - r.left, r.bottom - r.top, m_hwnd,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance,
+                                         nullptr);
+    m_placed.push_back({child, at});
+    return child;
+}
+
+void Form1Window::makeTextBoxes()
+{
+    for (std::size_t i = 0; i < std::size(kTextBoxes); ++i) {
+        const TextBoxRow &row = kTextBoxes[i];
+        m_texts.at(static_cast<std::size_t>(row.box)) =
+                makeChild(L"EDIT", row.initialText, WS_TABSTOP | ES_CENTER | ES_AUTOHSCROLL,
+                          WS_EX_CLIENTEDGE, controlId(Table::TextBoxes, i), row.at);
+    }
+}
+
+void Form1Window::makeCheckBoxes()
+{
+    // Drawn by the panel: the platform's box is 13 pixels square and would be cut to 9 by a
+    // 135-twip control, so the square is drawn to fit the control instead.
+    for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i) {
+        const CheckBoxRow &row = kCheckBoxes[i];
+        makeChild(L"BUTTON", row.caption, WS_TABSTOP | BS_OWNERDRAW, 0,
+                  controlId(Table::CheckBoxes, i),
+                  {row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips});
+    }
+}
+
+void Form1Window::makePictureBoxes()
+{
+    for (std::size_t i = 0; i < std::size(kPictureBoxes); ++i) {
+        const PictureBoxRow &row = kPictureBoxes[i];
+        const HWND box = makeChild(kPictureBoxClass, row.spoken, WS_TABSTOP, 0,
+                                   controlId(Table::PictureBoxes, i), row.at);
+        auto figure = std::make_unique<FigureBitmap>();
+        figure->back = row.back;
+        figure->figure = row.figure;
+        ::SetWindowLongPtrW(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(figure.get()));
+        m_figures.push_back(std::move(figure));
+    }
+}
+
+void Form1Window::makeImages()
+{
+    for (std::size_t i = 0; i < std::size(kImages); ++i) {
+        const ImageRow &row = kImages[i];
+        const bool legend = row.name == "Image11";
+        const HWND image = makeChild(kImageClass, "", 0, 0, controlId(Table::Images, i),
+                                     {row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips});
+        const pictures::Pixels &picture =
+                legend ? pictures::lightPicture(row.index) : pictures::blankLightPicture();
+        ::SetWindowLongPtrW(image, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&picture));
+        m_images.at(i) = image;
+    }
+}
+
+void Form1Window::makeLabels()
+{
+    // Owner-drawn, so that a caption wraps as the shared rule says rather than as the platform's
+    // static control would (which would close up Label5's columns).
+    for (std::size_t i = 0; i < std::size(kLabels); ++i) {
+        const LabelRow &row = kLabels[i];
+        makeChild(L"STATIC", row.caption, SS_OWNERDRAW | SS_NOPREFIX, 0, controlId(Table::Labels, i),
+                  row.at);
+    }
+}
+
+void Form1Window::chainTabOrder() const
+{
+    std::vector<std::pair<int, HWND>> stops;
+    for (std::size_t i = 0; i < std::size(kTextBoxes); ++i)
+        stops.emplace_back(kTextBoxes[i].tabIndex, ::GetDlgItem(m_hwnd, controlId(Table::TextBoxes, i)));
+    for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i)
+        stops.emplace_back(kCheckBoxes[i].tabIndex, ::GetDlgItem(m_hwnd, controlId(Table::CheckBoxes, i)));
+    for (std::size_t i = 0; i < std::size(kPictureBoxes); ++i)
+        stops.emplace_back(kPictureBoxes[i].tabIndex,
+                           ::GetDlgItem(m_hwnd, controlId(Table::PictureBoxes, i)));
+    // The dialog manager moves the focus in Z order, so the stops go to the bottom one after the
+    // other in their tab order; the labels and images, which never take the focus, then go below
+    // them all, as windowless controls would lie beneath the rest.
+    std::sort(stops.begin(), stops.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    constexpr UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    for (const auto &stop : stops)
+        ::SetWindowPos(stop.second, HWND_BOTTOM, 0, 0, 0, 0, keep);
+    for (const Placed &placed : m_placed) {
+        const bool isStop = std::any_of(stops.begin(), stops.end(),
+                                        [&](const auto &stop) { return stop.second == placed.hwnd; });
+        if (!isStop)
+            ::SetWindowPos(placed.hwnd, HWND_BOTTOM, 0, 0, 0, 0, keep);
+    }
+}
+
+int Form1Window::px(int twips) const
+{
+    return toPixels(twips, static_cast<int>(m_dpi));
+}
+
+COLORREF Form1Window::rgb(Colour colour) const
+{
+    if (const std::optional<Rgb> fixed = fixedRgb(colour))
+        return RGB(fixed->r, fixed->g, fixed->b);
+    switch (colour) {
+    case Colour::ButtonFace:
+        return ::GetSysColor(COLOR_BTNFACE);
+    case Colour::ButtonText:
+        return ::GetSysColor(COLOR_BTNTEXT);
+    case Colour::WindowBackground:
+        return ::GetSysColor(COLOR_WINDOW);
+    default:
+        return ::GetSysColor(COLOR_WINDOWTEXT);
+    }
+}
+
+HBRUSH Form1Window::brush(Colour colour) const
+{
+    return m_brushes.at(static_cast<std::size_t>(colour)).get();
+}
+
+HFONT Form1Window::fontOf(LabelFont font) const
+{
+    switch (font) {
+    case LabelFont::BoldNumber:
+        return m_numberFont.get();
+    case LabelFont::Underlined:
+        return m_underlinedFont.get();
+    default:
+        return m_formFont.get();
+    }
+}
+
+void Form1Window::makeBrushes()
+{
+    for (std::size_t i = 0; i < m_brushes.size(); ++i)
+        m_brushes[i].reset(::CreateSolidBrush(rgb(static_cast<Colour>(i))));
+}
+
+void Form1Window::makeFonts()
+{
+    LOGFONTW font{};
+    const std::wstring family = widen(kFormFontFamily);
+    std::wcsncpy(font.lfFaceName, family.c_str(), LF_FACESIZE - 1);
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfWeight = FW_NORMAL;
+    font.lfHeight = fontHeight(kFormFontPoints, m_dpi);
+    m_formFont.reset(::CreateFontIndirectW(&font));
+    font.lfUnderline = TRUE;
+    m_underlinedFont.reset(::CreateFontIndirectW(&font));
+    font.lfUnderline = FALSE;
+    font.lfWeight = FW_BOLD;
+    font.lfHeight = fontHeight(kNumberFontPoints, m_dpi);
+    m_numberFont.reset(::CreateFontIndirectW(&font));
+}
+
+void Form1Window::makeIcons()
+{
+    const auto load = [&](int metric) {
+        const int side = ::GetSystemMetricsForDpi(metric, m_dpi);
+        return static_cast<HICON>(
+                ::LoadImageW(m_instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, side, side, 0));
+    };
+    m_bigIcon.reset(load(SM_CXICON));
+    m_smallIcon.reset(load(SM_CXSMICON));
+    ::SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon.get()));
+    ::SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.get()));
+}
+
+void Form1Window::makeFigures()
+{
+    // The figure painted at build time for the nearest scale to this DPI, copied once into a
+    // bitmap that AlphaBlend lays over the box's back colour.
+    const int scalePercent = ::MulDiv(100, static_cast<int>(m_dpi), 96);
+    for (const std::unique_ptr<FigureBitmap> &figure : m_figures) {
+        figure->bitmap.reset();
+        const pictures::RawPicture *raw = prerenderedFigure(figure->figure, scalePercent);
+        if (!raw)
+            continue;
+        const pictures::Pixels pixels = raw->expand();
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = pixels.width;
+        info.bmiHeader.biHeight = -pixels.height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void *bits = nullptr;
+        figure->bitmap.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (!figure->bitmap || pixels.argb.empty())
+            continue;
+        std::memcpy(bits, pixels.argb.data(), pixels.argb.size() * sizeof(pixels.argb[0]));
+        figure->width = pixels.width;
+        figure->height = pixels.height;
+    }
+}
+
+void Form1Window::placeChildren() const
+{
+    for (const Placed &placed : m_placed) {
+        const PixelRect r = placed.at.toPixels(static_cast<int>(m_dpi));
+        ::SetWindowPos(placed.hwnd, nullptr, r.left, r.top, r.width, r.height,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    for (const HWND text : m_texts)
+        ::SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), TRUE);
+}
+
+BOOL Form1Window::OnEraseBkgnd(HWND, HDC)
+{
+    return TRUE; // PaintContent covers the whole client area
+}
+
+void Form1Window::OnPaint(HWND hwnd)
+{
+    PAINTSTRUCT ps;
+    const HDC dc = ::BeginPaint(hwnd, &ps);
+    PaintContent(dc);
+    ::EndPaint(hwnd, &ps);
+}
+
+void Form1Window::OnPrintClient(HWND, HDC dc)
+{
+    PaintContent(dc);
+}
+
+void Form1Window::PaintContent(HDC dc) const
+{
+    RECT client;
+    ::GetClientRect(m_hwnd, &client);
+    ::FillRect(dc, &client, brush(Colour::LightYellow));
+    for (const Fill &fill : junctionFills(static_cast<int>(m_dpi))) {
+        const RECT r = toRect(fill.rect);
+        ::FillRect(dc, &r, brush(fill.colour));
+    }
+}
+
+void Form1Window::OnTimer(HWND, UINT id)
+{
+    if (id == kTimer1Id)
+        m_tick->run();
+}
+
+void Form1Window::OnCommand(HWND, int id, HWND control, UINT code)
+{
+    if (const int row = rowOf(Table::CheckBoxes, id);
+        row >= 0 && (code == BN_CLICKED || code == BN_DOUBLECLICKED)) {
+        // An owner-drawn button keeps no check of its own; a double click is two ticks.
+        bool &checked = m_checked.at(static_cast<std::size_t>(row));
+        checked = !checked;
+        ::InvalidateRect(control, nullptr, FALSE);
+        return;
+    }
+    if (const int row = rowOf(Table::TextBoxes, id); row >= 0 && code == EN_CHANGE && !m_showingText)
+        m_tick->textChanged(kTextBoxes[row].box, narrow(windowText(control)));
+}
+
+HBRUSH Form1Window::OnCtlColor(HWND, HDC dc, HWND control, int)
+{
+    const int row = rowOf(Table::TextBoxes, ::GetDlgCtrlID(control));
+    if (row < 0)
+        return nullptr;
+    ::SetTextColor(dc, rgb(kTextBoxes[row].fore));
+    ::SetBkColor(dc, rgb(kTextBoxes[row].back));
+    return brush(kTextBoxes[row].back);
+}
+
+void Form1Window::OnDrawItem(HWND, const DRAWITEMSTRUCT *item)
+{
+    const int id = static_cast<int>(item->CtlID);
+    if (const int row = rowOf(Table::CheckBoxes, id); row >= 0)
+        drawCheckBox(*item, kCheckBoxes[row]);
+    else if (const int label = rowOf(Table::Labels, id); label >= 0)
+        drawLabel(*item, kLabels[label]);
+}
+
+void Form1Window::drawCheckBox(const DRAWITEMSTRUCT &item, const CheckBoxRow &row) const
+{
+    const HDC dc = item.hDC;
+    const RECT &r = item.rcItem;
+    ::FillRect(dc, &r, brush(row.back));
+    // The tick square fills the narrow control's width, centred on its height.
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    const int side = std::min(width, height);
+    RECT square{r.left + (width - side) / 2, r.top + (height - side) / 2, 0, 0};
+    square.right = square.left + side;
+    square.bottom = square.top + side;
+    const std::size_t index = static_cast<std::size_t>(&row - kCheckBoxes);
+    UINT state = DFCS_BUTTONCHECK | DFCS_FLAT;
+    if (m_checked.at(index))
+        state |= DFCS_CHECKED;
+    if (item.itemState & ODS_SELECTED)
+        state |= DFCS_PUSHED;
+    ::DrawFrameControl(dc, &square, DFC_BUTTON, state);
+    if (item.itemState & ODS_FOCUS)
+        ::DrawFocusRect(dc, &r);
+}
+
+void Form1Window::drawLabel(const DRAWITEMSTRUCT &item, const LabelRow &row) const
+{
+    const HDC dc = item.hDC;
+    const RECT &r = item.rcItem;
+    ::FillRect(dc, &r, brush(row.back));
+    const Selected font(dc, fontOf(row.font));
+    ::SetTextColor(dc, rgb(row.fore));
+    ::SetBkMode(dc, TRANSPARENT);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    const auto textWidth = [dc](std::string_view text) {
+        const std::wstring wide = widen(text);
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+    const int boxWidth = r.right - r.left;
+    const std::vector<std::string> lines = row.wraps
+            ? wrapCaption(row.caption, textWidth, boxWidth)
+            : std::vector<std::string>{std::string(row.caption)};
+    int top = r.top;
+    for (const std::string &line : lines) {
+        const int advance = textWidth(line);
+        int x = r.left;
+        if (row.align == Align::Right)
+            x = r.right - advance;
+        else if (row.align == Align::Centre)
+            x = r.left + (boxWidth - advance) / 2;
+        const std::wstring wide = widen(line);
+        ::ExtTextOutW(dc, x, top, ETO_CLIPPED, &r, wide.c_str(), static_cast<UINT>(wide.size()), nullptr);
+        top += metrics.tmHeight + metrics.tmExternalLeading;
+    }
+}
+
+void Form1Window::OnDpiChanged(HWND hwnd, UINT dpi, const RECT *suggested)
+{
+    m_dpi = dpi;
+    makeFonts();
+    makeIcons();
+    makeFigures();
+    placeChildren();
+    // The client area from the twips, where the system suggests the window goes.
+    const SIZE frame = frameSize(dpi);
+    ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, frame.cx, frame.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void Form1Window::OnSysColorChange(HWND hwnd)
+{
+    // The desktop's colours changed: the roles that follow them take the new ones.
+    makeBrushes();
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void Form1Window::OnDestroy(HWND hwnd)
+{
+    ::KillTimer(hwnd, kTimer1Id);
+    ::PostQuitMessage(0);
+}
+
+void Form1Window::showText(poll::TextBox box, std::string_view text)
+{
+    const HWND edit = m_texts.at(static_cast<std::size_t>(box));
+    m_showingText = true;
+    ::SetWindowTextW(edit, widen(text).c_str());
+    m_showingText = false;
+}
+
+void Form1Window::showLightPicture(int image18Index, int value)
+{
+    const int row = image18Row(image18Index);
+    if (row < 0)
+        return;
+    const HWND image = m_images.at(static_cast<std::size_t>(row));
+    ::SetWindowLongPtrW(image, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pictures::lightPicture(value)));
+    ::InvalidateRect(image, nullptr, FALSE);
+}
+
+int Form1Window::checkValue(int check1Index) const
+{
+    const int row = check1Row(check1Index);
+    return row >= 0 && m_checked.at(static_cast<std::size_t>(row)) ? 1 : 0;
+}
+
+LRESULT CALLBACK Form1Window::imageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const auto paint = [hwnd](HDC dc) {
+        const auto *picture = reinterpret_cast<const pictures::Pixels *>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        RECT r;
+        ::GetClientRect(hwnd, &r);
+        if (picture)
+            paintPixels(dc, *picture, r);
+    };
+    switch (message) {
+    case WM_ERASEBKGND:
+        return TRUE;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        const HDC dc = ::BeginPaint(hwnd, &ps);
+        paint(dc);
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        paint(reinterpret_cast<HDC>(wParam));
+        return 0;
+    default:
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK Form1Window::pictureBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const auto paint = [hwnd](HDC dc) {
+        const auto *figure = reinterpret_cast<const FigureBitmap *>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        const Form1Window *form = formOf(::GetParent(hwnd));
+        if (!figure || !form)
+            return;
+        RECT r;
+        ::GetClientRect(hwnd, &r);
+        ::FillRect(dc, &r, form->brush(figure->back));
+        if (figure->bitmap) {
+            const OwnedMemoryDc source(::CreateCompatibleDC(dc));
+            const Selected bitmap(source.get(), figure->bitmap.get());
+            const BLENDFUNCTION over{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+            ::GdiAlphaBlend(dc, 0, 0, r.right, r.bottom, source.get(), 0, 0, figure->width,
+                            figure->height, over);
+        }
+        if (::GetFocus() == hwnd)
+            ::DrawFocusRect(dc, &r);
+    };
+    switch (message) {
+    case WM_ERASEBKGND:
+        return TRUE;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        const HDC dc = ::BeginPaint(hwnd, &ps);
+        paint(dc);
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        paint(reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        ::InvalidateRect(hwnd, nullptr, FALSE);
+        return 0;
+    default:
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+} // namespace bexen::panel::win32
