@@ -4,6 +4,7 @@
 # Qt for its target, so it runs those of a build for the host:
 #   cmake ... -DBEXEN_HOST_TOOLS_DIR=<host build directory>
 # (scripts/test-windows.sh makes one in build/ with scripts/setup.sh and passes it on).
+include_guard(GLOBAL)
 set(BEXEN_HOST_TOOLS_DIR "" CACHE PATH
     "A host build of this project whose painters a cross build runs")
 

@@ -1,21 +1,28 @@
 # SPDX-License-Identifier: MIT
-# What `cmake --install` lays out, and the Debian package CPack makes of it.
+# What `cmake --install` lays out, and the Debian package CPack makes of it; for Windows, the zip
+# bexen-semaphores-VERSION-win64.zip with both programs, the licence and a short README.
 #   cmake --install <build> --prefix <prefix>
 #   cpack --config <build>/CPackConfig.cmake -G DEB   (or: cmake --build <build> --target package)
+#   cd build-windows && cpack -G ZIP
 
 set(bexen_app_id bexen-semaphores)
 
 # bexen-ports installs itself beside its sources (tools/ports).
 if(TARGET bexen-semaphores)
     install(TARGETS bexen-semaphores
-        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        RUNTIME DESTINATION ${BEXEN_INSTALL_BINDIR}
         BUNDLE DESTINATION .)
 endif()
 
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/${bexen_app_id}.desktop
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+if(WIN32)
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/README-windows.txt DESTINATION . RENAME README.txt)
+else()
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/${bexen_app_id}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+endif()
 
-if(TARGET bexen_icons)
+if(TARGET bexen_icons AND NOT WIN32)
     get_target_property(bexen_icon_dir bexen_icons BEXEN_ICON_DIR)
     get_target_property(bexen_icon_svg bexen_icons BEXEN_ICON_SVG)
     install(FILES ${bexen_icon_svg}
@@ -37,7 +44,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build[^/]*/")
 
 find_program(BEXEN_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(BEXEN_DPKG_SHLIBDEPS)
+if(WIN32)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_FILE_NAME ${bexen_app_id}-${PROJECT_VERSION}-win64)
+elseif(BEXEN_DPKG_SHLIBDEPS)
     set(CPACK_GENERATOR DEB)
 else()
     set(CPACK_GENERATOR TGZ)

@@ -21,6 +21,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# zlib's libz.a, not the import library of a zlib1.dll that Windows lacks.
+set(ZLIB_USE_STATIC_LIBS ON)
 
 find_program(BEXEN_WINE NAMES wine wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
 if(BEXEN_WINE)

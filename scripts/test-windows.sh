@@ -1,37 +1,54 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# The port channel, the poll tick and bexen-ports cross-built for 64-bit Windows with mingw-w64
-# into build-windows/, and their tests run under Wine in a prefix of their own there. Installs
-# what is missing; needs no display.
+# The panel (bexen-semaphores.exe), bexen-ports and their libraries cross-built for 64-bit
+# Windows with mingw-w64 into build-windows/, the zip of both programs made, and the Windows tests
+# run under Wine, in a prefix of their own there, on a private Xvfb. The build-time painters need
+# Qt, which the cross build lacks: they are built for this machine in build/ first and the cross
+# build runs them. Installs what is missing; needs no display of the user's.
 #   scripts/test-windows.sh [ctest options]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/.." && pwd)
 build_dir="$repo/build-windows"
 
-# wine gives the launchers (wine, wineboot, wineserver), wine64 the 64-bit loader they start.
+# wine gives the launchers (wine, wineboot, wineserver), wine64 the 64-bit loader they start;
+# libz-mingw-w64-dev the zlib that expands the compiled-in pictures; icoutils reads the icon back
+# out of the program; Xvfb and xdotool show and click the panel.
 # shellcheck source=packages.sh
 . "$here/packages.sh"
-ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64
+ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 \
+    libz-mingw-w64-dev icoutils xvfb xauth xdotool x11-utils imagemagick
 
-if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-    cmake -S "$repo" -B "$build_dir" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo
-fi
+# The painters, for this machine (their own packages come with setup.sh).
+"$here/setup.sh" bexen_render_boxes bexen_render_icon
+
+cmake -S "$repo" -B "$build_dir" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBEXEN_HOST_TOOLS_DIR="$repo/build" >/dev/null
 cmake --build "$build_dir" --parallel "$(nproc)"
+(cd "$build_dir" && cpack -G ZIP >/dev/null)
 
 export WINEDEBUG=-all
 export WINEPREFIX="$build_dir/wineprefix"
-# No Mono or Gecko to offer to install, and no window: the tests are console programs.
+# No Mono or Gecko to offer to install.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+unset WAYLAND_DISPLAY
+
+# The panel's windows go to an X server of the run's own, never to the user's display.
+# shellcheck source=xvfb.sh
+. "$here/xvfb.sh"
+xvfb_dir=$(mktemp -d)
+if ! start_xvfb "$xvfb_dir" 1024x768x24; then
+    cat "$xvfb_dir/xvfb.log" >&2
+    exit 1
+fi
 
 # One server for the whole run, started here so that it holds none of ctest's output pipes (ctest
 # would wait for it at every test); it ends with the run, or by itself when left idle.
 mkdir -p "$WINEPREFIX"
 wineserver -p30 </dev/null >/dev/null 2>&1 || true # one may still be up from a run cut short
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+trap 'wineserver -k >/dev/null 2>&1 || true; kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$xvfb_dir"' EXIT
 # The first program of a session starts Wine's background services, which keep its output open
 # for as long as the server runs: wineboot starts them here, with ctest's pipes out of reach
 # (and makes the prefix the first time).

@@ -8,7 +8,6 @@
 #include "twips.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -70,10 +69,10 @@ SIZE frameSize(UINT dpi)
     return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
-// Character heights for CreateFont: negative, so the point size is the character's, not the cell's.
-int fontHeight(double points, UINT dpi)
+// Character heights for CreateFont: negative, so the size is the character's, not the cell's.
+int fontHeight(int hundredthsOfPoint, UINT dpi)
 {
-    return -static_cast<int>(std::lround(points * dpi / 72.0));
+    return -fontPixels(hundredthsOfPoint, static_cast<int>(dpi));
 }
 
 // Paints pixels row by row from the top at `size`, each one a block of whole device pixels: a
@@ -383,13 +382,13 @@ void Form1Window::makeFonts()
     std::wcsncpy(font.lfFaceName, family.c_str(), LF_FACESIZE - 1);
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfWeight = FW_NORMAL;
-    font.lfHeight = fontHeight(kFormFontPoints, m_dpi);
+    font.lfHeight = fontHeight(kFormFontHundredthsOfPoint, m_dpi);
     m_formFont.reset(::CreateFontIndirectW(&font));
     font.lfUnderline = TRUE;
     m_underlinedFont.reset(::CreateFontIndirectW(&font));
     font.lfUnderline = FALSE;
     font.lfWeight = FW_BOLD;
-    font.lfHeight = fontHeight(kNumberFontPoints, m_dpi);
+    font.lfHeight = fontHeight(kNumberFontHundredthsOfPoint, m_dpi);
     m_numberFont.reset(::CreateFontIndirectW(&font));
 }
 
@@ -410,7 +409,7 @@ void Form1Window::makeFigures()
 {
     // The figure painted at build time for the nearest scale to this DPI, copied once into a
     // bitmap that AlphaBlend lays over the box's back colour.
-    const int scalePercent = ::MulDiv(100, static_cast<int>(m_dpi), 96);
+    const int scalePercent = nearestPrerenderedScale(::MulDiv(100, static_cast<int>(m_dpi), kLayoutDpi));
     for (const std::unique_ptr<FigureBitmap> &figure : m_figures) {
         figure->bitmap.reset();
         const pictures::RawPicture *raw = prerenderedFigure(figure->figure, scalePercent);
