@@ -35,11 +35,12 @@ export WINEPREFIX="$build_dir/wineprefix"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset WAYLAND_DISPLAY
 
-# The panel's windows go to an X server of the run's own, never to the user's display.
+# The panel's windows go to an X server of the run's own, never to the user's display; it is
+# large enough for the whole window at 192 dots per inch.
 # shellcheck source=xvfb.sh
 . "$here/xvfb.sh"
 xvfb_dir=$(mktemp -d)
-if ! start_xvfb "$xvfb_dir" 1024x768x24; then
+if ! start_xvfb "$xvfb_dir" 1600x1200x24; then
     cat "$xvfb_dir/xvfb.log" >&2
     exit 1
 fi
