@@ -69,10 +69,12 @@ SIZE frameSize(UINT dpi)
     return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
-// Character heights for CreateFont: negative, so the size is the character's, not the cell's.
-int fontHeight(int hundredthsOfPoint, UINT dpi)
+int textWidth(HDC dc, std::string_view text)
 {
-    return -fontPixels(hundredthsOfPoint, static_cast<int>(dpi));
+    const std::wstring wide = widen(text);
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+    return static_cast<int>(size.cx);
 }
 
 // Paints pixels row by row from the top at `size`, each one a block of whole device pixels: a
@@ -359,14 +361,7 @@ HBRUSH Form1Window::brush(Colour colour) const
 
 HFONT Form1Window::fontOf(LabelFont font) const
 {
-    switch (font) {
-    case LabelFont::BoldNumber:
-        return m_numberFont.get();
-    case LabelFont::Underlined:
-        return m_underlinedFont.get();
-    default:
-        return m_formFont.get();
-    }
+    return m_fonts.at(static_cast<std::size_t>(font)).get();
 }
 
 void Form1Window::makeBrushes()
@@ -375,21 +370,86 @@ void Form1Window::makeBrushes()
         m_brushes[i].reset(::CreateSolidBrush(rgb(static_cast<Colour>(i))));
 }
 
-void Form1Window::makeFonts()
+namespace {
+
+// The captions that must fit their boxes in a font of the panel: the labels of that font, and for
+// the form's own font the text boxes' texts too.
+int hundredthsOf(LabelFont font)
+{
+    return font == LabelFont::BoldNumber ? kNumberFontHundredthsOfPoint : kFormFontHundredthsOfPoint;
+}
+
+std::vector<std::string_view> captionsIn(LabelFont font)
+{
+    std::vector<std::string_view> captions;
+    for (const LabelRow &row : kLabels) {
+        if (row.font == font)
+            captions.push_back(row.caption);
+    }
+    if (font == LabelFont::Default) {
+        for (const TextBoxRow &row : kTextBoxes)
+            captions.push_back(row.initialText);
+    }
+    return captions;
+}
+
+} // namespace
+
+OwnedFont Form1Window::makeFont(LabelFont kind, int pixels) const
 {
     LOGFONTW font{};
     const std::wstring family = widen(kFormFontFamily);
     std::wcsncpy(font.lfFaceName, family.c_str(), LF_FACESIZE - 1);
     font.lfCharSet = DEFAULT_CHARSET;
-    font.lfWeight = FW_NORMAL;
-    font.lfHeight = fontHeight(kFormFontHundredthsOfPoint, m_dpi);
-    m_formFont.reset(::CreateFontIndirectW(&font));
-    font.lfUnderline = TRUE;
-    m_underlinedFont.reset(::CreateFontIndirectW(&font));
-    font.lfUnderline = FALSE;
-    font.lfWeight = FW_BOLD;
-    font.lfHeight = fontHeight(kNumberFontHundredthsOfPoint, m_dpi);
-    m_numberFont.reset(::CreateFontIndirectW(&font));
+    font.lfWeight = kind == LabelFont::BoldNumber ? FW_BOLD : FW_NORMAL;
+    font.lfUnderline = kind == LabelFont::Underlined;
+    font.lfHeight = -pixels; // negative: the character's height, not the cell's
+    return OwnedFont(::CreateFontIndirectW(&font));
+}
+
+OwnedFont Form1Window::fittedFont(LabelFont kind) const
+{
+    const std::vector<std::string_view> captions = captionsIn(kind);
+    const HDC dc = ::GetDC(m_hwnd);
+    const auto widths = [&](const OwnedFont &candidate) {
+        const Selected selected(dc, candidate.get());
+        std::vector<long> each;
+        for (const std::string_view caption : captions)
+            each.push_back(textWidth(dc, caption));
+        return each;
+    };
+    // A font's glyphs do not grow exactly with its size: each caption's width at 96 dots per inch,
+    // scaled with the layout, bounds it at this DPI, so that what fits at 96 fits everywhere.
+    const std::vector<long> at96 = widths(layoutFont(kind));
+    const auto fits = [&](const OwnedFont &candidate) {
+        const std::vector<long> now = widths(candidate);
+        for (std::size_t i = 0; i < now.size(); ++i) {
+            if (now[i] * kLayoutDpi > at96[i] * static_cast<long>(m_dpi))
+                return false;
+        }
+        return true;
+    };
+    const int smallest = fontPixels(hundredthsOf(kind), kLayoutDpi);
+    int pixels = fontPixels(hundredthsOf(kind), static_cast<int>(m_dpi));
+    OwnedFont fitted = makeFont(kind, pixels);
+    while (pixels > smallest && !fits(fitted))
+        fitted = makeFont(kind, --pixels);
+    ::ReleaseDC(m_hwnd, dc);
+    return fitted;
+}
+
+OwnedFont Form1Window::layoutFont(LabelFont kind) const
+{
+    return makeFont(kind, fontPixels(hundredthsOf(kind), kLayoutDpi));
+}
+
+void Form1Window::makeFonts()
+{
+    for (const LabelFont kind : {LabelFont::Default, LabelFont::BoldNumber, LabelFont::Underlined}) {
+        const auto i = static_cast<std::size_t>(kind);
+        m_layoutFonts.at(i) = layoutFont(kind);
+        m_fonts.at(i) = fittedFont(kind);
+    }
 }
 
 void Form1Window::makeIcons()
@@ -441,7 +501,7 @@ void Form1Window::placeChildren() const
                        SWP_NOZORDER | SWP_NOACTIVATE);
     }
     for (const HWND text : m_texts)
-        ::SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont.get()), TRUE);
+        ::SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(LabelFont::Default)), TRUE);
 }
 
 BOOL Form1Window::OnEraseBkgnd(HWND, HDC)
@@ -524,13 +584,23 @@ void Form1Window::drawCheckBox(const DRAWITEMSTRUCT &item, const CheckBoxRow &ro
     RECT square{r.left + (width - side) / 2, r.top + (height - side) / 2, 0, 0};
     square.right = square.left + side;
     square.bottom = square.top + side;
+    // Drawn rather than left to DrawFrameControl, whose tick shrinks to a dot in 9 pixels: a
+    // one-pixel frame, and a tick of five two-pixel columns laid out on the 9-pixel square.
+    const int frame = scaledLineWidth(1, static_cast<int>(m_dpi));
+    ::FillRect(dc, &square, brush(Colour::WindowText));
+    RECT inside{square.left + frame, square.top + frame, square.right - frame, square.bottom - frame};
+    ::FillRect(dc, &inside, brush((item.itemState & ODS_SELECTED) ? Colour::ButtonFace : Colour::WindowBackground));
     const std::size_t index = static_cast<std::size_t>(&row - kCheckBoxes);
-    UINT state = DFCS_BUTTONCHECK | DFCS_FLAT;
-    if (m_checked.at(index))
-        state |= DFCS_CHECKED;
-    if (item.itemState & ODS_SELECTED)
-        state |= DFCS_PUSHED;
-    ::DrawFrameControl(dc, &square, DFC_BUTTON, state);
+    if (m_checked.at(index)) {
+        constexpr POINT kTick[] = {{2, 3}, {3, 4}, {4, 3}, {5, 2}, {6, 1}};
+        constexpr int kTickGrid = 9;
+        for (const POINT &cell : kTick) {
+            const RECT mark{square.left + cell.x * side / kTickGrid, square.top + cell.y * side / kTickGrid,
+                            square.left + (cell.x + 1) * side / kTickGrid,
+                            square.top + (cell.y + 2) * side / kTickGrid};
+            ::FillRect(dc, &mark, brush(Colour::WindowText));
+        }
+    }
     if (item.itemState & ODS_FOCUS)
         ::DrawFocusRect(dc, &r);
 }
@@ -540,24 +610,23 @@ void Form1Window::drawLabel(const DRAWITEMSTRUCT &item, const LabelRow &row) con
     const HDC dc = item.hDC;
     const RECT &r = item.rcItem;
     ::FillRect(dc, &r, brush(row.back));
+    // The caption breaks where it breaks at 96 dots per inch, so that Label5's diagram keeps its
+    // columns at every DPI; the fitted font then draws each line in its scaled box.
+    std::vector<std::string> lines{std::string(row.caption)};
+    if (row.wraps) {
+        const Selected layout(dc, m_layoutFonts.at(static_cast<std::size_t>(row.font)).get());
+        const auto widthInDc = [dc](std::string_view text) { return textWidth(dc, text); };
+        lines = wrapCaption(row.caption, widthInDc, row.at.toPixels(kLayoutDpi).width);
+    }
     const Selected font(dc, fontOf(row.font));
     ::SetTextColor(dc, rgb(row.fore));
     ::SetBkMode(dc, TRANSPARENT);
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc, &metrics);
-    const auto textWidth = [dc](std::string_view text) {
-        const std::wstring wide = widen(text);
-        SIZE size{};
-        ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
-        return static_cast<int>(size.cx);
-    };
     const int boxWidth = r.right - r.left;
-    const std::vector<std::string> lines = row.wraps
-            ? wrapCaption(row.caption, textWidth, boxWidth)
-            : std::vector<std::string>{std::string(row.caption)};
     int top = r.top;
     for (const std::string &line : lines) {
-        const int advance = textWidth(line);
+        const int advance = textWidth(dc, line);
         int x = r.left;
         if (row.align == Align::Right)
             x = r.right - advance;

@@ -81,6 +81,9 @@ private:
 
     // What depends on the DPI: fonts, brushes, icons, the figures, the children's places.
     void makeFonts();
+    OwnedFont makeFont(LabelFont kind, int pixels) const;
+    OwnedFont layoutFont(LabelFont kind) const; // the font at 96 dots per inch, which lines break in
+    OwnedFont fittedFont(LabelFont kind) const; // the font at this DPI, no wider than the layout
     void makeBrushes();
     void makeIcons();
     void makeFigures();
@@ -103,9 +106,8 @@ private:
     bool m_showingText = false;
 
     std::array<OwnedBrush, 8> m_brushes;
-    OwnedFont m_formFont;
-    OwnedFont m_numberFont;
-    OwnedFont m_underlinedFont;
+    std::array<OwnedFont, 3> m_fonts; // by LabelFont
+    std::array<OwnedFont, 3> m_layoutFonts;
     OwnedIcon m_bigIcon;
     OwnedIcon m_smallIcon;
 
