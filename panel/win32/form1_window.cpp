@@ -77,9 +77,9 @@ int textWidth(HDC dc, std::string_view text)
     return static_cast<int>(size.cx);
 }
 
-// Paints pixels row by row from the top at `size`, each one a block of whole device pixels: a
-// light picture stays crisp at any DPI.
-void paintPixels(HDC dc, const pictures::Pixels &pixels, const RECT &into)
+// The form of the shared pictures' pixels to GDI: 32 bits each, B, G, R, A in memory (which is
+// 0xAARRGGBB read as a number), rows from the top.
+BITMAPINFO topDownBitmap(const pictures::Pixels &pixels)
 {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -88,6 +88,14 @@ void paintPixels(HDC dc, const pictures::Pixels &pixels, const RECT &into)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// Paints pixels into a rectangle, each one a block of whole device pixels: a light picture stays
+// crisp at any DPI.
+void paintPixels(HDC dc, const pictures::Pixels &pixels, const RECT &into)
+{
+    const BITMAPINFO info = topDownBitmap(pixels);
     const int previous = ::SetStretchBltMode(dc, COLORONCOLOR);
     ::StretchDIBits(dc, into.left, into.top, into.right - into.left, into.bottom - into.top, 0, 0,
                     pixels.width, pixels.height, pixels.argb.data(), &info, DIB_RGB_COLORS, SRCCOPY);
@@ -115,6 +123,28 @@ int image18Row(int image18Index)
 Form1Window *formOf(HWND hwnd)
 {
     return reinterpret_cast<Form1Window *>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+// The messages of a child that paints all of itself, on the screen and into any DC.
+template <typename Paint>
+LRESULT paintedChild(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, const Paint &paint)
+{
+    switch (message) {
+    case WM_ERASEBKGND:
+        return TRUE;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        const HDC dc = ::BeginPaint(hwnd, &ps);
+        paint(dc);
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        paint(reinterpret_cast<HDC>(wParam));
+        return 0;
+    default:
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
 }
 
 } // namespace
@@ -476,13 +506,7 @@ void Form1Window::makeFigures()
         if (!raw)
             continue;
         const pictures::Pixels pixels = raw->expand();
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = pixels.width;
-        info.bmiHeader.biHeight = -pixels.height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO info = topDownBitmap(pixels);
         void *bits = nullptr;
         figure->bitmap.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         if (!figure->bitmap || pixels.argb.empty())
@@ -698,22 +722,7 @@ LRESULT CALLBACK Form1Window::imageProc(HWND hwnd, UINT message, WPARAM wParam, 
         if (picture)
             paintPixels(dc, *picture, r);
     };
-    switch (message) {
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        const HDC dc = ::BeginPaint(hwnd, &ps);
-        paint(dc);
-        ::EndPaint(hwnd, &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-        paint(reinterpret_cast<HDC>(wParam));
-        return 0;
-    default:
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    }
+    return paintedChild(hwnd, message, wParam, lParam, paint);
 }
 
 LRESULT CALLBACK Form1Window::pictureBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -736,26 +745,11 @@ LRESULT CALLBACK Form1Window::pictureBoxProc(HWND hwnd, UINT message, WPARAM wPa
         if (::GetFocus() == hwnd)
             ::DrawFocusRect(dc, &r);
     };
-    switch (message) {
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        const HDC dc = ::BeginPaint(hwnd, &ps);
-        paint(dc);
-        ::EndPaint(hwnd, &ps);
+    if (message == WM_SETFOCUS || message == WM_KILLFOCUS) {
+        ::InvalidateRect(hwnd, nullptr, FALSE); // the focus frame comes or goes
         return 0;
     }
-    case WM_PRINTCLIENT:
-        paint(reinterpret_cast<HDC>(wParam));
-        return 0;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-        ::InvalidateRect(hwnd, nullptr, FALSE);
-        return 0;
-    default:
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    }
+    return paintedChild(hwnd, message, wParam, lParam, paint);
 }
 
 } // namespace bexen::panel::win32

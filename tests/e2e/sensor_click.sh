@@ -41,26 +41,9 @@ env -u QT_QPA_PLATFORM QT_QPA_PLATFORM=xcb TMPDIR="$work" XDG_RUNTIME_DIR="$work
     "$app" >"$work/app.log" 2>&1 &
 app_pid=$!
 
-port_byte() { # port -> decimal byte, empty while the file has no such byte
-    od -An -tu1 -j $(($1 - 100)) -N1 "$portfile" 2>/dev/null | tr -d '[:space:]'
-}
-
-wait_for_byte() { # port value
-    for _ in $(seq 100); do
-        [ "$(port_byte "$1")" = "$2" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-window=""
-for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --name '^Bexen  Semaphores$' 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    kill -0 "$app_pid" 2>/dev/null || fail "the panel exited early: $(cat "$work/app.log")"
-    sleep 0.1
-done
-[ -n "$window" ] || fail "no window named \"Bexen  Semaphores\" appeared"
+# shellcheck source=../support/panel_clicks.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../support/panel_clicks.sh"
+find_panel_window "$app_pid" "$work/app.log"
 
 # The first ticks create the port file and write no sensor yet.
 wait_for_byte 150 0 || fail "port 150 in $portfile never became 0 (saw '$(port_byte 150)')"

@@ -54,25 +54,9 @@ rm -f "$portfile"
 wine "$exe" >"$work/panel.log" 2>&1 &
 panel_pid=$!
 
-port_byte() {
-    od -An -tu1 -j $(($1 - 100)) -N1 "$portfile" 2>/dev/null | tr -d '[:space:]'
-}
-wait_for_byte() { # port value
-    for _ in $(seq 100); do
-        [ "$(port_byte "$1")" = "$2" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-window=""
-for _ in $(seq 200); do
-    window=$(xdotool search --onlyvisible --name '^Bexen  Semaphores$' 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    kill -0 "$panel_pid" 2>/dev/null || fail "the panel exited early: $(cat "$work/panel.log")"
-    sleep 0.1
-done
-[ -n "$window" ] || fail "no window named \"Bexen  Semaphores\" appeared"
+# shellcheck source=../support/panel_clicks.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../support/panel_clicks.sh"
+find_panel_window "$panel_pid" "$work/panel.log"
 wait_for_byte 150 0 || fail "port 150 in $portfile never became 0 (saw '$(port_byte 150)')"
 
 click() { # x y in the client area; slow enough apart that no two make a double click
