@@ -1,0 +1,370 @@
+// SPDX-License-Identifier: MIT
+#include "chart.h"
+#include "cli.h"
+#include "interrupt.h"
+#include "ports_test_support.h"
+#include "support/private_tmpdir.h"
+
+#include <QDir>
+#include <QMap>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+#include <ctime>
+
+using namespace bexen::ports;
+using namespace std::chrono;
+
+namespace {
+
+// What a reader of the chart sees, taken out of the SVG: lanes with their segments, the axis's
+// ticks, the violation marks and the legend's swatches by their words.
+struct Segment {
+    double x;
+    double width;
+    QString fill;
+    QString title;
+};
+
+struct ChartView {
+    QString error; // of the XML, or of the chart's structure
+    QString title;
+    QMap<QString, QString> laneTitles; // id -> title
+    QMap<QString, QList<Segment>> lanes;
+    QList<std::pair<double, double>> ticks; // x, seconds
+    QList<std::pair<double, QString>> violations; // x of the mark's line, its title
+    QMap<QString, QString> legend; // words -> fill of the swatch or mark before them
+
+    double seconds(double x) const
+    {
+        const auto [x0, s0] = ticks.front();
+        const auto [x1, s1] = ticks.back();
+        return s0 + (x - x0) * (s1 - s0) / (x1 - x0);
+    }
+};
+
+ChartView readChart(const QByteArray &svg)
+{
+    ChartView view;
+    QXmlStreamReader xml(svg);
+    QString lane;
+    QString group; // "violation", "legend" or empty
+    QString lastFill;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("g"))
+            lane.clear();
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        const QString name = xml.name().toString();
+        const QString cls = a.value("class").toString();
+        const double x = a.value(name == "line" ? "x1" : "x").toDouble();
+        if (name == "g" && cls.startsWith("lane ")) {
+            lane = a.value("id").toString();
+            xml.readNextStartElement();
+            if (xml.name() != QLatin1String("title"))
+                view.error = lane + " has no title first";
+            view.laneTitles[lane] = xml.readElementText();
+        } else if (name == "g" && a.value("id") == QLatin1String("legend")) {
+            group = "legend";
+        } else if (name == "g" && cls.startsWith("violation ")) {
+            xml.readNextStartElement();
+            const QString title = xml.name() == QLatin1String("title") ? xml.readElementText() : QString();
+            xml.readNextStartElement();
+            view.violations.append({xml.attributes().value("x1").toDouble(), title});
+        } else if (name == "title" && view.title.isEmpty()) {
+            view.title = xml.readElementText();
+        } else if (name == "rect" && cls == "segment") {
+            xml.readNextStartElement();
+            view.lanes[lane].append({x, a.value("width").toDouble(), a.value("fill").toString(),
+                                     xml.readElementText()});
+        } else if (name == "text" && cls == "tick") {
+            view.ticks.append({x, xml.readElementText().toDouble()});
+        } else if (group == "legend" && (name == "rect" || name == "path")) {
+            lastFill = a.value("fill").toString();
+        } else if (group == "legend" && name == "text") {
+            view.legend[xml.readElementText()] = lastFill;
+        }
+    }
+    if (xml.hasError())
+        view.error = xml.errorString() + QString(" at line %1").arg(xml.lineNumber());
+    else if (view.ticks.size() < 2)
+        view.error = "fewer than two ticks";
+    return view;
+}
+
+// The lamp table: what each byte of a light shows.
+QString lightName(int value)
+{
+    static const QStringList names{"dark", "red", "red and yellow", "yellow", "green"};
+    return value < names.size() ? names[value] : "out of range, shown dark";
+}
+
+// A run with every rule broken once or twice: lights 1 and 3 go round their cycle, light 2 jumps
+// to green while they are yellow, light 4 holds 9, and a car waits at light 2 from 1.5 s to 10 s.
+const QByteArray kRecording = "time_s,port,value\n"
+                              "0.000,150,0\n0.000,160,1\n0.000,161,1\n0.000,162,1\n0.000,163,1\n"
+                              "1.000,160,2\n1.000,162,2\n1.500,150,2\n2.000,160,4\n2.000,162,4\n"
+                              "6.000,160,3\n6.000,162,3\n7.000,161,4\n8.000,160,1\n8.000,162,1\n"
+                              "9.000,163,9\n10.000,150,0\n10.000,163,1\n12.000,150,0\n";
+
+} // namespace
+
+class TestChart : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { clearStopRequest(); }
+
+    void chartShowsTheRecording_data();
+    void chartShowsTheRecording();
+    void marksWhatWatchCheckReports();
+    void tickSpacing_data();
+    void tickSpacing();
+    void refusals_data();
+    void refusals();
+};
+
+void TestChart::chartShowsTheRecording_data()
+{
+    QTest::addColumn<QStringList>("options");
+    // "lane from-to:value ...", times in seconds; a sensor lane lists the times a car waited.
+    QTest::addColumn<QString>("lanes");
+    QTest::addColumn<QString>("violations"); // "seconds rule; ..."
+
+    const QString lights13 = "0-1:1 1-2:2 2-6:4 6-8:3 8-12:1";
+    QTest::newRow("whole run, a car may wait 1 s")
+            << QStringList{"--max-wait", "1"}
+            << "light-1 " + lights13 + "|light-2 0-7:1 7-12:4|light-3 " + lights13
+                       + "|light-4 0-9:1 9-10:9 10-12:1|sensor-1|sensor-2 1.5-10:1|sensor-3|sensor-4"
+            << "2.6 car left waiting; 7 illegal change; 7 both roads moving; 9 value out of range; "
+               "10 illegal change";
+    QTest::newRow("a minute's wait is kept")
+            << QStringList{}
+            << "light-1 " + lights13 + "|light-2 0-7:1 7-12:4|sensor-2 1.5-10:1"
+            << "7 illegal change; 7 both roads moving; 9 value out of range; 10 illegal change";
+    QTest::newRow("a window")
+            << QStringList{"--from", "5", "--to=9.5", "--max-wait", "1"}
+            << "light-1 5-6:4 6-8:3 8-9.5:1|light-2 5-7:1 7-9.5:4|light-4 5-9:1 9-9.5:9|sensor-2 5-9.5:1"
+            << "7 illegal change; 7 both roads moving; 9 value out of range";
+    QTest::newRow("--to past the end stops at the end")
+            << QStringList{"--from", "9", "--to", "100"}
+            << "light-1 9-12:1|light-4 9-10:9 10-12:1|sensor-2 9-10:1|sensor-4"
+            << "9 value out of range; 10 illegal change";
+}
+
+void TestChart::chartShowsTheRecording()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, lanes);
+    QFETCH(QString, violations);
+
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeFileBytes(tmp.filePath("run.csv"), kRecording));
+    ManualClock clock;
+    const CliOutcome o = runCli(QStringList{"chart"} + options + QStringList{tmp.filePath("run.csv"), tmp.filePath("run.svg")}, clock);
+    QVERIFY2(o.code == 0, qPrintable(o.err));
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"run.csv", "run.svg"}));
+    const ChartView view = readChart(fileBytes(tmp.filePath("run.svg")));
+    QVERIFY2(view.error.isEmpty(), qPrintable(view.error));
+    QVERIFY2(view.title.startsWith("Timing chart of run.csv"), qPrintable(view.title));
+
+    // Eight lanes, each labelled with its light, road and port.
+    QCOMPARE(view.laneTitles.size(), 8);
+    for (int k = 1; k <= 4; ++k) {
+        const QString title = view.laneTitles.value(QString("light-%1").arg(k));
+        QVERIFY2(title.startsWith(QString("light %1 (port %2), %3 road").arg(k).arg(159 + k)
+                                          .arg(k % 2 ? "east-west" : "north-south")), qPrintable(title));
+        QVERIFY(view.laneTitles.value(QString("sensor-%1").arg(k)).contains(QString("bit %1 of port 150").arg(k - 1)));
+    }
+
+    // Ticks evenly spaced, at most twelve steps, covering the window.
+    const double step = view.ticks[1].second - view.ticks[0].second;
+    QVERIFY(view.ticks.size() <= 13);
+    for (qsizetype i = 1; i < view.ticks.size(); ++i)
+        QVERIFY(qAbs(view.ticks[i].second - view.ticks[i - 1].second - step) < 1e-9);
+
+    // The legend tells every value apart: out of range is not dark.
+    QSet<QString> fills;
+    for (int v = 0; v <= 4; ++v)
+        fills.insert(view.legend.value(lightName(v)));
+    fills.insert(view.legend.value("5 to 255: out of range"));
+    QCOMPARE(fills.size(), 6);
+
+    const double tolerance = 0.5 / ((view.ticks[1].first - view.ticks[0].first) / step); // half a pixel
+    for (const QString &lane : lanes.split('|')) {
+        QStringList expected = lane.split(' ');
+        const QString id = expected.takeFirst();
+        const QList<Segment> got = view.lanes.value(id);
+        QVERIFY2(got.size() == expected.size(), qPrintable(QString("%1: %2 segments").arg(id).arg(got.size())));
+        for (qsizetype i = 0; i < got.size(); ++i) {
+            const QStringList f = expected[i].split(QRegularExpression("[-:]"));
+            const double from = f[0].toDouble();
+            const double to = f[1].toDouble();
+            const int value = f[2].toInt();
+            const QString where = QString("%1 segment %2").arg(id).arg(i);
+            QVERIFY2(qAbs(view.seconds(got[i].x) - from) < tolerance, qPrintable(where));
+            QVERIFY2(qAbs(view.seconds(got[i].x + got[i].width) - to) < tolerance, qPrintable(where));
+            if (!id.startsWith("light"))
+                continue;
+            const QString name = value > 4 ? "5 to 255: out of range" : lightName(value);
+            QVERIFY2(got[i].fill == view.legend.value(name), qPrintable(where + " " + got[i].fill));
+            QCOMPARE(got[i].title, QString("light %1: %2 %3 from %4 s to %5 s").arg(id.right(1)).arg(value)
+                                           .arg(lightName(value)).arg(from, 0, 'f', 3).arg(to, 0, 'f', 3));
+        }
+    }
+
+    QStringList got;
+    for (const auto &[x, title] : view.violations) {
+        const QString rule = title.section(": ", 1, 1);
+        got << QString::number(view.seconds(x), 'f', 1).remove(QRegularExpression("\\.0$")) + " " + rule;
+        QVERIFY2(title.startsWith(QString::number(view.seconds(x), 'f', 3) + " s: "), qPrintable(title));
+    }
+    QCOMPARE(got.join("; "), violations);
+}
+
+void TestChart::marksWhatWatchCheckReports()
+{
+    // The same junction, watched live by watch --check and recorded, then charted. The car at
+    // light 3 has waited too long only at 5.6 s, after the last change: the recording's end
+    // row carries the run on to 7 s.
+    const std::vector<TimedWrite> history{
+            {milliseconds(500), 150, 4},  {milliseconds(1000), 161, 2}, {milliseconds(1000), 163, 2},
+            {milliseconds(2000), 161, 4}, {milliseconds(2000), 163, 4}, {milliseconds(3000), 160, 4},
+            {milliseconds(3500), 160, 1}, {milliseconds(4000), 162, 7}, {milliseconds(4500), 162, 1}};
+    qputenv("TZ", "UTC");
+    tzset();
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    QString outputs[2];
+    const QStringList commands[2] = {{"watch", "--check", "--max-wait", "5", "--duration", "7"},
+                                     {"record", "--duration", "7", tmp.filePath("run.csv")}};
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(tmp.writePortBytes(QByteArray(60, '\0') + QByteArray("\x01\x01\x01\x01", 4)));
+        WriteTimeline timeline(history);
+        ManualClock clock;
+        clock.onAdvance = [&](ManualClock &c) {
+            timeline.apply(c.elapsed(), [&](std::int32_t p, std::uint8_t v) {
+                QVERIFY(!bexen::io::writePortByte(p, v, tmp.portFileStd()));
+            });
+        };
+        outputs[i] = runCli(commands[i], clock).out;
+    }
+    // "1970-01-01 00:00:03.000  violation: RULE: DETAIL" -> "3.000 s: RULE: DETAIL"
+    QStringList watched;
+    const QRegularExpression line("^1970-01-01 00:00:(\\d\\d\\.\\d{3})  violation: (.*)$");
+    for (const QString &l : outputs[0].split('\n', Qt::SkipEmptyParts)) {
+        if (const auto m = line.match(l); m.hasMatch())
+            watched << QString::number(m.captured(1).toDouble(), 'f', 3) + " s: " + m.captured(2);
+    }
+    QCOMPARE(watched.size(), 6);
+    QVERIFY2(watched.last().startsWith("5.600 s: car left waiting: light 3"), qPrintable(watched.last()));
+
+    ManualClock clock;
+    const CliOutcome o = runCli({"chart", "--max-wait", "5", tmp.filePath("run.csv"), tmp.filePath("run.svg")}, clock);
+    QCOMPARE(o.code, 0);
+    QStringList charted;
+    for (const auto &[x, title] : readChart(fileBytes(tmp.filePath("run.svg"))).violations)
+        charted << title;
+    QCOMPARE(charted, watched);
+}
+
+void TestChart::tickSpacing_data()
+{
+    QTest::addColumn<int>("lengthMs");
+    QTest::addColumn<int>("spacingMs");
+
+    QTest::newRow("5 ms") << 5 << 1;
+    QTest::newRow("1.2 s: twelve steps of 0.1 s") << 1200 << 100;
+    QTest::newRow("1.3 s") << 1300 << 200;
+    QTest::newRow("10 s") << 10'000 << 1000;
+    QTest::newRow("a minute") << 60'000 << 5000;
+    QTest::newRow("61 s") << 61'000 << 10'000;
+    QTest::newRow("200 s") << 200'000 << 30'000;
+    QTest::newRow("an hour") << 3'600'000 << 300'000;
+    QTest::newRow("an hour and a second") << 3'601'000 << 600'000;
+    QTest::newRow("a day and a quarter") << 108'000'000 << 3 * 3'600'000;
+}
+
+void TestChart::tickSpacing()
+{
+    QFETCH(int, lengthMs);
+    QFETCH(int, spacingMs);
+    QCOMPARE(bexen::ports::tickSpacing(milliseconds(lengthMs)).count(), spacingMs);
+}
+
+void TestChart::refusals_data()
+{
+    QTest::addColumn<QStringList>("args"); // "@" stands for the private directory
+    QTest::addColumn<QByteArray>("recording"); // written to @/run.csv
+    QTest::addColumn<QString>("error");
+
+    const QByteArray good = kRecording;
+    QTest::newRow("missing recording") << QStringList{"@/none.csv", "@/old.svg"} << good
+                                       << "chart: @/none.csv: cannot be read";
+    QTest::newRow("empty recording") << QStringList{"@/run.csv", "@/old.svg"} << QByteArray()
+                                     << "chart: @/run.csv: is empty; a recording starts with the line time_s,port,value";
+    QTest::newRow("a script, not a recording") << QStringList{"@/run.csv", "@/old.svg"} << QByteArray("1 sensor 1 on\n")
+                                               << "chart: @/run.csv:1: a recording starts with the line time_s,port,value";
+    QTest::newRow("header only") << QStringList{"@/run.csv", "@/old.svg"} << QByteArray("time_s,port,value\n")
+                                 << "chart: @/run.csv: holds no row";
+    QTest::newRow("bad row") << QStringList{"@/run.csv", "@/old.svg"} << QByteArray("time_s,port,value\n0,160,1\n1;161;2\n")
+                             << "chart: @/run.csv:3: a row is time_s,port,value";
+    QTest::newRow("time going back") << QStringList{"@/run.csv", "@/old.svg"}
+                                     << QByteArray("time_s,port,value\n0,160,1\n2,160,2\n1.5,160,4\n")
+                                     << "chart: @/run.csv:4: time 1.500 s comes before";
+    QTest::newRow("port 170") << QStringList{"@/run.csv", "@/old.svg"} << QByteArray("time_s,port,value\n0,160,1\n1,170,2\n")
+                              << "chart: @/run.csv:3: port \"170\" is not 150 or 160 to 163";
+    QTest::newRow("value 300") << QStringList{"@/run.csv", "@/old.svg"} << QByteArray("time_s,port,value\n0,160,300\n")
+                               << "chart: @/run.csv:2: value \"300\" is not a whole number 0 to 255";
+    QTest::newRow("no time spanned") << QStringList{"@/run.csv", "@/old.svg"} << QByteArray("time_s,port,value\n0,160,1\n0,161,1\n")
+                                     << "chart: @/run.csv: every row is at 0.000 s";
+    QTest::newRow("--from after --to") << QStringList{"--from", "8", "--to", "2", "@/run.csv", "@/old.svg"} << good
+                                       << "chart: --from 8.000 s must come before --to 2.000 s";
+    QTest::newRow("window past the end") << QStringList{"--from", "30", "@/run.csv", "@/old.svg"} << good
+                                         << "chart: @/run.csv: runs from 0.000 s to 12.000 s; --from 30.000 s leaves nothing";
+    QTest::newRow("OUT in a missing directory") << QStringList{"@/run.csv", "@/no/such/out.svg"} << good
+                                                << "chart: OUT \"@/no/such/out.svg\": its directory \"@/no/such\" does not exist";
+    QTest::newRow("OUT a directory") << QStringList{"@/run.csv", "@"} << good << "chart: OUT \"@\" is a directory";
+    QTest::newRow("OUT the recording") << QStringList{"@/run.csv", "@/./run.csv"} << good << "is the recording itself";
+    QTest::newRow("OUT the port file") << QStringList{"@/run.csv", "@/emu_port.dat"} << good << "is the port file itself";
+    QTest::newRow("no OUT") << QStringList{"@/run.csv"} << good << "chart: missing OUT, the SVG file";
+    QTest::newRow("nothing") << QStringList{} << good << "chart: missing RECORDING, the CSV";
+    QTest::newRow("three paths") << QStringList{"@/run.csv", "@/a.svg", "@/b.svg"} << good
+                                 << "chart: unexpected argument \"@/b.svg\" after OUT \"@/a.svg\"";
+    QTest::newRow("unknown option") << QStringList{"--width", "9", "@/run.csv", "@/a.svg"} << good
+                                    << "chart: unknown option \"--width\"";
+    QTest::newRow("bad wait") << QStringList{"--max-wait", "-1", "@/run.csv", "@/a.svg"} << good
+                              << "chart: --max-wait \"-1\" is not a number of seconds";
+    QTest::newRow("bad --to") << QStringList{"@/run.csv", "@/a.svg", "--to"} << good
+                              << "chart: --to needs a number of seconds";
+}
+
+void TestChart::refusals()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, recording);
+    QFETCH(QString, error);
+
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeFileBytes(tmp.filePath("run.csv"), recording));
+    QVERIFY(writeFileBytes(tmp.filePath("old.svg"), "an older chart"));
+    QVERIFY(tmp.writePortBytes(QByteArray(64, '\1')));
+    const QStringList before = QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (QString &a : args)
+        a.replace('@', tmp.path());
+    ManualClock clock;
+    const CliOutcome o = runCli(QStringList{"chart"} + args, clock);
+    const QString fault = refusalFault(o, QString(error).replace('@', tmp.path()));
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    // Nothing written, not even a temporary file; an older chart is left as it was.
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+    QCOMPARE(fileBytes(tmp.filePath("old.svg")), QByteArray("an older chart"));
+    QCOMPARE(tmp.portBytes(), QByteArray(64, '\1'));
+}
+
+QTEST_GUILESS_MAIN(TestChart)
+#include "tst_chart.moc"
