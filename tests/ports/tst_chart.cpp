@@ -124,6 +124,7 @@ private slots:
     void tickSpacing();
     void refusals_data();
     void refusals();
+    void outCannotBeWritten();
 };
 
 void TestChart::chartShowsTheRecording_data()
@@ -163,6 +164,7 @@ void TestChart::chartShowsTheRecording()
     PrivateTmpDir tmp;
     QVERIFY(tmp.isValid());
     QVERIFY(writeFileBytes(tmp.filePath("run.csv"), kRecording));
+    QVERIFY(writeFileBytes(tmp.filePath("run.svg"), "an older chart, replaced"));
     ManualClock clock;
     const CliOutcome o = runCli(QStringList{"chart"} + options + QStringList{tmp.filePath("run.csv"), tmp.filePath("run.svg")}, clock);
     QVERIFY2(o.code == 0, qPrintable(o.err));
@@ -364,6 +366,21 @@ void TestChart::refusals()
     QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
     QCOMPARE(fileBytes(tmp.filePath("old.svg")), QByteArray("an older chart"));
     QCOMPARE(tmp.portBytes(), QByteArray(64, '\1'));
+}
+
+void TestChart::outCannotBeWritten()
+{
+    // /proc takes no new files, whoever asks: the chart fails as a disk would, after the checks.
+    if (!QFileInfo(QStringLiteral("/proc/self")).isDir())
+        QSKIP("no /proc here");
+    PrivateTmpDir tmp;
+    QVERIFY(tmp.isValid());
+    QVERIFY(writeFileBytes(tmp.filePath("run.csv"), kRecording));
+    ManualClock clock;
+    const CliOutcome o = runCli({"chart", tmp.filePath("run.csv"), "/proc/bexen-chart.svg"}, clock);
+    QCOMPARE(o.code, 1);
+    QCOMPARE(o.err, QString("bexen-ports: /proc/bexen-chart.svg: cannot be written: No such file or directory\n"));
+    QCOMPARE(o.out, QString());
 }
 
 QTEST_GUILESS_MAIN(TestChart)

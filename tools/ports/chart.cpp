@@ -454,24 +454,25 @@ std::optional<io::AccessError> writeWhole(const std::string &target, const std::
     const fs::path final(target);
     std::random_device random;
     const std::string suffix = std::to_string(random()) + std::to_string(random());
+    // A short name of its own, so a long OUT name cannot make it too long for the directory.
     fs::path temporary = final;
-    temporary.replace_filename("." + final.filename().string() + "." + suffix + ".tmp");
+    temporary.replace_filename(".bexen-chart-" + suffix + ".tmp");
 
     std::ofstream out(temporary, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!out)
-        return io::AccessError{temporary.string(), std::strerror(errno)};
+        return io::AccessError{target, std::string("cannot be written: ") + std::strerror(errno)};
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
     out.close();
     std::error_code ec;
     if (!out) {
         fs::remove(temporary, ec);
-        return io::AccessError{temporary.string(), "could not be written completely"};
+        return io::AccessError{target, "could not be written completely"};
     }
     fs::rename(temporary, final, ec);
     if (ec) {
         const std::string reason = ec.message();
         fs::remove(temporary, ec);
-        return io::AccessError{target, reason};
+        return io::AccessError{target, "could not be put in place: " + reason};
     }
     return std::nullopt;
 }
