@@ -563,42 +563,18 @@ std::string renderChart(const ChartInput &input)
     return ChartWriter(input).write();
 }
 
-int runChart(Context &ctx, const Args &args)
+int chartRecording(Context &ctx, const ChartOptions &options)
 {
     constexpr std::string_view command = "chart";
-    Clock::Duration maxWait = CheckOptions{}.maxWait;
-    std::optional<Clock::Duration> from;
-    std::optional<Clock::Duration> to;
-    std::vector<std::string> paths;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        ParsedOption o = takeSecondsOption(args, i, "--max-wait", maxWait);
-        if (!o.matched)
-            o = takeSecondsOption(args, i, "--from", from);
-        if (!o.matched)
-            o = takeSecondsOption(args, i, "--to", to);
-        if (o.error)
-            return ctx.failUsage(command, *o.error);
-        if (o.matched)
-            continue;
-        if (looksLikeOption(args[i]))
-            return ctx.failUsage(command, unknownOption(args[i]));
-        if (paths.size() == 2)
-            return ctx.failUsage(command, "unexpected argument " + quoteArgument(args[i])
-                                         + " after OUT " + quoteArgument(paths[1]));
-        if (args[i].empty())
-            return ctx.failUsage(command, paths.empty() ? "RECORDING must not be empty"
-                                                        : "OUT must not be empty");
-        paths.push_back(args[i]);
-    }
-    if (paths.empty())
-        return ctx.failUsage(command, "missing RECORDING, the CSV recording to chart");
-    if (paths.size() == 1)
-        return ctx.failUsage(command, "missing OUT, the SVG file to draw the chart into");
+    const std::string &recording = options.recording;
+    const std::string &target = options.out;
+    const std::optional<Clock::Duration> &from = options.from;
+    const std::optional<Clock::Duration> &to = options.to;
+    if (recording.empty() || target.empty())
+        return ctx.failUsage(command, recording.empty() ? "RECORDING must not be empty" : "OUT must not be empty");
     if (from && to && *from >= *to)
         return ctx.failUsage(command, "--from " + secondsText(*from) + " must come before --to "
                                      + secondsText(*to));
-    const std::string &recording = paths[0];
-    const std::string &target = paths[1];
     if (auto error = checkTarget(ctx, recording, target))
         return ctx.failUsage(command, *error);
 
@@ -613,7 +589,7 @@ int runChart(Context &ctx, const Args &args)
         return ctx.failUsage(command, describeError(recording, *parsed.error));
 
     ChartInput input{fs::path(recording).filename().string(), replayRecording(parsed.steps), {},
-                     maxWait, {}, {}};
+                     options.maxWait, {}, {}};
     const Clock::Duration start = input.run.states.front().from;
     const Clock::Duration end = input.run.end();
     if (end <= start)
@@ -627,7 +603,7 @@ int runChart(Context &ctx, const Args &args)
         return ctx.failUsage(command, recording + ": runs from " + secondsText(start) + " to "
                                      + secondsText(end) + "; " + cut + " leaves nothing of it to chart");
     }
-    input.violations = checkRun(input.run, maxWait);
+    input.violations = checkRun(input.run, options.maxWait);
 
     if (auto error = writeWhole(target, renderChart(input)))
         return ctx.failAccess(*error);
@@ -637,6 +613,37 @@ int runChart(Context &ctx, const Args &args)
             << " of " << recording << ", " << shown << (shown == 1 ? " violation" : " violations")
             << std::endl;
     return kExitOk;
+}
+
+int runChart(Context &ctx, const Args &args)
+{
+    constexpr std::string_view command = "chart";
+    ChartOptions options;
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        ParsedOption o = takeSecondsOption(args, i, "--max-wait", options.maxWait);
+        if (!o.matched)
+            o = takeSecondsOption(args, i, "--from", options.from);
+        if (!o.matched)
+            o = takeSecondsOption(args, i, "--to", options.to);
+        if (o.error)
+            return ctx.failUsage(command, *o.error);
+        if (o.matched)
+            continue;
+        if (looksLikeOption(args[i]))
+            return ctx.failUsage(command, unknownOption(args[i]));
+        if (paths.size() == 2)
+            return ctx.failUsage(command, "unexpected argument " + quoteArgument(args[i])
+                                         + " after OUT " + quoteArgument(paths[1]));
+        paths.push_back(args[i]);
+    }
+    if (paths.empty())
+        return ctx.failUsage(command, "missing RECORDING, the CSV recording to chart");
+    if (paths.size() == 1)
+        return ctx.failUsage(command, "missing OUT, the SVG file to draw the chart into");
+    options.recording = paths[0];
+    options.out = paths[1];
+    return chartRecording(ctx, options);
 }
 
 } // namespace bexen::ports

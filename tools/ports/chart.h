@@ -7,13 +7,28 @@
 #include "junction_ports.h"
 #include "script.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace bexen::ports {
 
 // `bexen-ports chart RECORDING OUT`: a timing chart in SVG of a run that record wrote to CSV.
+// Parses the command's arguments into ChartOptions and hands them to chartRecording.
 int runChart(Context &ctx, const Args &args);
+
+struct ChartOptions {
+    std::string recording; // the CSV file
+    std::string out; // the SVG file
+    Clock::Duration maxWait = CheckOptions{}.maxWait;
+    std::optional<Clock::Duration> from; // none: the start of the recording
+    std::optional<Clock::Duration> to; // none: its end
+};
+
+// Checks OUT, reads and replays the recording and writes the chart. A bad option, OUT or
+// recording is one line on ctx.err and kExitBadArguments, with nothing written; an OUT that
+// cannot be written is kExitAccessFailed. Prints one line on ctx.out when done.
+int chartRecording(Context &ctx, const ChartOptions &options);
 
 // The junction from one moment of a recording on, until the next.
 struct RecordedState {
