@@ -5,10 +5,11 @@
 
 # The changelog's newest entry names the release this tree builds. A version raised in
 # CMakeLists.txt and not there is caught here, not by the package's users.
-file(STRINGS ${bexen_packaging}/changelog bexen_changelog_top LIMIT_COUNT 1)
-if(NOT bexen_changelog_top MATCHES "^${bexen_app_id} \\(${PROJECT_VERSION}\\) ")
-    message(FATAL_ERROR "packaging/changelog begins \"${bexen_changelog_top}\": "
-        "its newest entry must be ${bexen_app_id} (${PROJECT_VERSION})")
+file(STRINGS ${bexen_packaging}/changelog bexen_changelog_top LIMIT_COUNT 1 REGEX "^[^ ]+ \\(")
+string(REGEX MATCH "^[^ ]+ \\([^)]*\\)" bexen_changelog_top "${bexen_changelog_top}")
+if(NOT bexen_changelog_top STREQUAL "${bexen_app_id} (${PROJECT_VERSION})")
+    message(FATAL_ERROR "packaging/changelog: the newest entry is \"${bexen_changelog_top}\", "
+        "not ${bexen_app_id} (${PROJECT_VERSION})")
 endif()
 
 set(bexen_docs_out ${PROJECT_BINARY_DIR}/packaging)
