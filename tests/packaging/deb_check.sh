@@ -1,7 +1,7 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
 # Builds the Debian package of a build tree and holds it to Debian's standard: lintian finds no
-# error or warning, the AppStream entry and the desktop entry validate, both manual pages render
+# error or warning and the programs are hardened, the AppStream entry and the desktop entry validate, both manual pages render
 # without a complaint from groff, and bexen-ports(1) shows every command and option that the
 # packaged bexen-ports' --help shows, whatever that help looks like.
 # Exit 0 passed, 1 failed, 77 skipped (a checking tool is not installed).
@@ -38,6 +38,9 @@ deb=$work/out/bexen-semaphores_${version}_$(dpkg --print-architecture).deb
 lintian --display-info "$deb" >"$work/lintian" 2>/dev/null
 cat "$work/lintian"
 grep -q '^[EW]: ' "$work/lintian" && fail "lintian reports errors or warnings (above)"
+# Built as Debian builds its own programs: relocations read-only and bound at start-up.
+grep -E '^I: .*hardening-no-(relro|bindnow|pie) ' "$work/lintian" &&
+    fail "the programs are built without Debian's hardening (above)"
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
