@@ -1,9 +1,9 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
 # Builds the Debian package of a build tree and holds it to Debian's standard: lintian finds no
-# error or warning and the programs are hardened, the AppStream entry and the desktop entry validate, both manual pages render
-# without a complaint from groff, and bexen-ports(1) shows every command and option that the
-# packaged bexen-ports' --help shows, whatever that help looks like.
+# error or warning and the programs hardened, the AppStream entry and the desktop entry validate,
+# both manual pages render without a complaint from groff, and bexen-ports(1) shows every command
+# and option that the packaged bexen-ports' --help shows, whatever that help looks like.
 # Exit 0 passed, 1 failed, 77 skipped (a checking tool is not installed).
 #   deb_check.sh BUILD_DIR VERSION
 set -u
