@@ -5,6 +5,7 @@
 
 # The changelog's newest entry names the release this tree builds. A version raised in
 # CMakeLists.txt and not there is caught here, not by the package's users.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${bexen_packaging}/changelog)
 file(STRINGS ${bexen_packaging}/changelog bexen_changelog_top LIMIT_COUNT 1 REGEX "^[^ ]+ \\(")
 string(REGEX MATCH "^[^ ]+ \\([^)]*\\)" bexen_changelog_top "${bexen_changelog_top}")
 if(NOT bexen_changelog_top STREQUAL "${bexen_app_id} (${PROJECT_VERSION})")
