@@ -4,6 +4,10 @@
 #   cpack --config <build>/CPackConfig.cmake -G DEB   (or: cmake --build <build> --target package)
 
 set(bexen_app_id bexen-semaphores)
+# The desktop's name for the application, a reverse domain name as software centres want it: the
+# desktop entry and the AppStream entry are both called so. The project has no domain of its own
+# yet, so it stands under the reserved .invalid one, like the maintainer's address.
+set(bexen_desktop_id invalid.bexen.semaphores)
 set(bexen_packaging ${PROJECT_SOURCE_DIR}/packaging)
 set(bexen_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/${bexen_app_id})
 set(CPACK_PACKAGE_CONTACT "Bexen Semaphores maintainers <maintainers@bexen.invalid>"
@@ -34,7 +38,8 @@ else()
 endif()
 
 install(FILES ${bexen_packaging}/${bexen_app_id}.desktop
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
+    RENAME ${bexen_desktop_id}.desktop)
 
 # What a Linux desktop and a Debian system look for: the software centre's entry, the manual
 # pages and the package's changelog.

@@ -56,11 +56,12 @@ zcat "$root/usr/share/doc/bexen-semaphores/changelog.gz" | head -n 1 |
 metainfo=$root/usr/share/metainfo/bexen-semaphores.metainfo.xml
 appstreamcli validate --no-net "$metainfo" >"$work/appstream" 2>&1 ||
     fail "appstreamcli validate --no-net: $(cat "$work/appstream")"
-desktop=$root/usr/share/applications/bexen-semaphores.desktop
+desktop=$root/usr/share/applications/invalid.bexen.semaphores.desktop
 said=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $said"
-# The software centre finds the desktop entry through the metainfo's launchable.
-grep -q '<launchable type="desktop-id">bexen-semaphores.desktop</launchable>' "$metainfo" ||
-    fail "the metainfo does not launch bexen-semaphores.desktop"
+# The software centre finds the desktop entry by the metainfo's id and its launchable.
+grep -q '<id>invalid.bexen.semaphores</id>' "$metainfo" || fail "the metainfo's id is not the desktop entry's name"
+grep -q '<launchable type="desktop-id">invalid.bexen.semaphores.desktop</launchable>' "$metainfo" ||
+    fail "the metainfo does not launch invalid.bexen.semaphores.desktop"
 
 # A page as a reader sees it, on one line: no hyphenation, no bold by overstriking, and the
 # UTF-8 dashes and quotes groff prints given back as the ASCII that --help prints.

@@ -65,7 +65,7 @@ void TestInstalledTree::programs()
 
 void TestInstalledTree::desktopEntry()
 {
-    QFile file(path(QStringLiteral("share/applications/bexen-semaphores.desktop")));
+    QFile file(path(QStringLiteral("share/applications/invalid.bexen.semaphores.desktop")));
     QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(file.fileName() + ": " + file.errorString()));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
     // Comments (the licence line) may stand before the group; nothing else may.
@@ -86,7 +86,7 @@ void TestInstalledTree::desktopEntryValidates()
     if (validator.isEmpty())
         QSKIP("desktop-file-validate is not installed (Debian package desktop-file-utils)");
     QProcess validate;
-    validate.start(validator, {path(QStringLiteral("share/applications/bexen-semaphores.desktop"))});
+    validate.start(validator, {path(QStringLiteral("share/applications/invalid.bexen.semaphores.desktop"))});
     QVERIFY(validate.waitForFinished(30000));
     const QString said = QString::fromLocal8Bit(validate.readAllStandardOutput() + validate.readAllStandardError());
     QVERIFY2(validate.exitCode() == 0 && !said.contains(QLatin1String("error")), qPrintable(said));
