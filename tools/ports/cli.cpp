@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli.h"
 
+#include "chart.h"
 #include "commands_basic.h"
 #include "demo.h"
 #include "interrupt.h"
@@ -63,6 +64,16 @@ constexpr std::array kCommands{
             "                  step that comes sooner waits. A CSV file made by record is\n"
             "                  replayed as it was recorded.\n",
             runPlay},
+    Command{"chart", "[OPTIONS] RECORDING OUT",
+            "draw a CSV recording as a timing chart in SVG, every violation marked",
+            "  RECORDING       a CSV recording made by record\n"
+            "  OUT             the SVG file to write: one lane per light and per sensor, and a\n"
+            "                  mark at each violation watch --check would have reported\n"
+            "  --max-wait S    the longest a car may wait for green, as for watch --check\n"
+            "                  (default 60)\n"
+            "  --from S        start the chart S seconds into the recording (default: its start)\n"
+            "  --to S          end it S seconds into the recording (default: its end)\n",
+            runChart},
 };
 
 constexpr std::string_view kGeneralOptions =
