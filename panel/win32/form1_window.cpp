@@ -363,11 +363,6 @@ void Form1Window::chainTabOrder() const
     }
 }
 
-int Form1Window::px(int twips) const
-{
-    return toPixels(twips, static_cast<int>(m_dpi));
-}
-
 COLORREF Form1Window::rgb(Colour colour) const
 {
     if (const std::optional<Rgb> fixed = fixedRgb(colour))
@@ -489,10 +484,13 @@ void Form1Window::makeIcons()
         return static_cast<HICON>(
                 ::LoadImageW(m_instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, side, side, 0));
     };
-    m_bigIcon.reset(load(SM_CXICON));
-    m_smallIcon.reset(load(SM_CXSMICON));
-    ::SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon.get()));
-    ::SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.get()));
+    // The window lets go of the old icons before they are destroyed.
+    OwnedIcon bigIcon(load(SM_CXICON));
+    OwnedIcon smallIcon(load(SM_CXSMICON));
+    ::SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon.get()));
+    ::SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
+    m_bigIcon = std::move(bigIcon);
+    m_smallIcon = std::move(smallIcon);
 }
 
 void Form1Window::makeFigures()

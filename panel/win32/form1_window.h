@@ -89,7 +89,6 @@ private:
     void makeFigures();
     void placeChildren() const;
 
-    int px(int twips) const;
     COLORREF rgb(Colour colour) const;
     HBRUSH brush(Colour colour) const;
     HFONT fontOf(LabelFont font) const;

@@ -57,6 +57,9 @@ panel_pid=$!
 # shellcheck source=../support/panel_clicks.sh
 . "$(dirname "${BASH_SOURCE[0]}")/../support/panel_clicks.sh"
 find_panel_window "$panel_pid" "$work/panel.log"
+# The window shows the program's icon: Wine hands the window's icons to X.
+shown=$(xprop -id "$window" _NET_WM_ICON 2>/dev/null | grep -o 'Icon ([0-9]* x [0-9]*)' | sort | tr '\n' ' ')
+[ "$shown" = "Icon (16 x 16) Icon (32 x 32) " ] || fail "the window's icons are '$shown', not 16 and 32 pixels"
 wait_for_byte 150 0 || fail "port 150 in $portfile never became 0 (saw '$(port_byte 150)')"
 
 click() { # x y in the client area; slow enough apart that no two make a double click

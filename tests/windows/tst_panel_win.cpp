@@ -277,6 +277,7 @@ TEST_P(PanelLayout, WindowAndEveryControlStandWhereTheirTwipsSay)
     EXPECT_EQ(client.right, expectedPixels(6150, dpi)) << "client width at " << dpi << " dpi";
     EXPECT_EQ(client.bottom, expectedPixels(6240, dpi)) << "client height at " << dpi << " dpi";
 
+    // Every control, by its table and row: where its twips put it, and what kind of window it is.
     struct Expected {
         Table table;
         std::size_t row;
@@ -285,31 +286,22 @@ TEST_P(PanelLayout, WindowAndEveryControlStandWhereTheirTwipsSay)
         const char *windowClass;
     };
     std::vector<Expected> controls;
-    for (std::size_t i = 0; i < std::size(kTextBoxes); ++i) {
-        const TwipsRect &t = kTextBoxes[i].at;
-        controls.push_back({Table::TextBoxes, i, std::string(kTextBoxes[i].name),
-                            expectedRect(t.left, t.top, t.width, t.height, dpi), "Edit"});
-    }
-    for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i) {
-        const CheckBoxRow &c = kCheckBoxes[i];
-        controls.push_back({Table::CheckBoxes, i, std::string(c.name) + "(" + std::to_string(c.index) + ")",
-                            expectedRect(c.at.x, c.at.y, 135, 195, dpi), "Button"});
-    }
-    for (std::size_t i = 0; i < std::size(kPictureBoxes); ++i) {
-        const PictureBoxRow &p = kPictureBoxes[i];
-        controls.push_back({Table::PictureBoxes, i, std::string(p.name) + "(" + std::to_string(p.index) + ")",
-                            expectedRect(p.at.left, p.at.top, p.at.width, p.at.height, dpi), nullptr});
-    }
-    for (std::size_t i = 0; i < std::size(kImages); ++i) {
-        const ImageRow &m = kImages[i];
-        controls.push_back({Table::Images, i, std::string(m.name) + "(" + std::to_string(m.index) + ")",
-                            expectedRect(m.at.x, m.at.y, 180, 435, dpi), nullptr});
-    }
-    for (std::size_t i = 0; i < std::size(kLabels); ++i) {
-        const TwipsRect &t = kLabels[i].at;
-        controls.push_back({Table::Labels, i, std::string(kLabels[i].name),
-                            expectedRect(t.left, t.top, t.width, t.height, dpi), "Static"});
-    }
+    const auto add = [&](Table table, std::size_t row, std::string_view name, int index, const TwipsRect &at,
+                         const char *windowClass) {
+        const std::string element = index < 0 ? std::string(name) : std::string(name) + "(" + std::to_string(index) + ")";
+        controls.push_back({table, row, element, expectedRect(at.left, at.top, at.width, at.height, dpi), windowClass});
+    };
+    for (std::size_t i = 0; i < std::size(kTextBoxes); ++i)
+        add(Table::TextBoxes, i, kTextBoxes[i].name, -1, kTextBoxes[i].at, "Edit");
+    for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i)
+        add(Table::CheckBoxes, i, kCheckBoxes[i].name, kCheckBoxes[i].index,
+            {kCheckBoxes[i].at.x, kCheckBoxes[i].at.y, 135, 195}, "Button");
+    for (std::size_t i = 0; i < std::size(kPictureBoxes); ++i)
+        add(Table::PictureBoxes, i, kPictureBoxes[i].name, kPictureBoxes[i].index, kPictureBoxes[i].at, nullptr);
+    for (std::size_t i = 0; i < std::size(kImages); ++i)
+        add(Table::Images, i, kImages[i].name, kImages[i].index, {kImages[i].at.x, kImages[i].at.y, 180, 435}, nullptr);
+    for (std::size_t i = 0; i < std::size(kLabels); ++i)
+        add(Table::Labels, i, kLabels[i].name, -1, kLabels[i].at, "Static");
     for (const Expected &c : controls) {
         const HWND child = panel.control(c.table, c.row);
         ASSERT_NE(child, nullptr) << c.name << " is missing";
