@@ -571,7 +571,7 @@ void Form1Window::OnCommand(HWND, int id, HWND control, UINT code)
         ::InvalidateRect(control, nullptr, FALSE);
         return;
     }
-    if (const int row = rowOf(Table::TextBoxes, id); row >= 0 && code == EN_CHANGE && !m_showingText)
+    if (const int row = rowOf(Table::TextBoxes, id); row >= 0 && code == EN_CHANGE && !m_showingText && m_tick)
         m_tick->textChanged(kTextBoxes[row].box, narrow(windowText(control)));
 }
 

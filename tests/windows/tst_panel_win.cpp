@@ -370,6 +370,11 @@ TEST(PanelPictures, NineLightPicturesAreTheLampTableAndFollowTheirPorts)
     EXPECT_TRUE(waitFor([&] { return text(panel.control(Table::TextBoxes, 3)) == "4"; })) << "Text4 is not 4";
     EXPECT_TRUE(waitFor([&] { return differenceFrom(panel, 1, 4).empty(); })) << differenceFrom(panel, 1, 4);
     EXPECT_EQ(differenceFrom(panel, 2, 2), "") << "light 2 changed with light 1";
+
+    // A value typed into a value box lasts until the next tick.
+    const HWND text4 = panel.control(Table::TextBoxes, 3);
+    ::SendMessageTimeoutA(text4, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("99"), SMTO_ABORTIFHUNG, 5000, nullptr);
+    EXPECT_TRUE(waitFor([&] { return text(text4) == "4"; })) << "Text4 kept '" << text(text4) << "'";
 }
 
 TEST(PanelPictures, LightPicturesStayCrispAt144Dpi)
