@@ -83,9 +83,11 @@ Form1::Form1(QWidget *parent)
 
     setFont(formFont());
 
-    buildPictureBoxes();
+    // Later children lie above earlier ones: the labels and images first, then the picture, check
+    // and text boxes, which lie above them where they meet (Picture2 covers a corner of Image18(1)).
     buildLabels();
     buildImages();
+    buildPictureBoxes();
     buildCheckBoxes();
     buildTextBoxes();
     chainTabOrder();

@@ -110,6 +110,10 @@ private slots:
         QVERIFY2(seen != QApplication::palette().color(QPalette::Text), qPrintable(seen.name()));
         // Label1 ("1") on the north-east block paints its light green over the arrow's shaft end.
         QCOMPARE(m_shot.pixelColor(305, 90), QColor(128, 255, 128));
+        // Picture2 (248, 48, 25 by 41) covers the top-left pixel of Image18(1) at (272, 88), which
+        // would otherwise be the black frame of light 1's picture.
+        QCOMPARE(m_shot.pixelColor(272, 88), QColor(128, 255, 128));
+        QCOMPARE(m_shot.pixelColor(273, 88), QColor(0, 0, 0));
     }
 };
 
