@@ -3,6 +3,7 @@
 
 #include "controls.h"
 #include "form1_tick.h"
+#include "junction.h"
 #include "poll_cycle.h"
 
 #include <QWidget>
@@ -63,6 +64,8 @@ private:
     std::vector<std::pair<int, QWidget *>> m_tabStops;
     QTimer *m_timer1 = nullptr;
 
+    std::vector<Fill> m_junction; // laid out for the screen it was last painted on
+    int m_junctionDpi = 0;
     poll::PortFileAccess m_ports;
     Form1Tick m_tick{*this, m_ports};
 };
