@@ -12,7 +12,7 @@ build_dir="$repo/build-windows"
 # wine gives the launchers (wine, wineboot, wineserver), wine64 the 64-bit loader they start.
 # shellcheck source=packages.sh
 . "$here/packages.sh"
-ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64
+ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest libcli11-dev wine wine64
 
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
     cmake -S "$repo" -B "$build_dir" -G Ninja \
