@@ -18,10 +18,19 @@ inline constexpr int kFormWidthTwips = 6150;
 inline constexpr int kFormHeightTwips = 6240;
 inline constexpr std::string_view kFormCaption = "Bexen  Semaphores";
 
-// "MS Sans Serif" 8.25 points and 12 points, taken at the 96 dots per inch the layout was made for.
+// "MS Sans Serif" 8.25 points for the form, 12 points bold for the light numbers. A font's size
+// in pixels is its points at the screen's density, 72 points to the inch: 11 and 16 pixels at 96.
 inline constexpr std::string_view kFormFontFamily = "MS Sans Serif";
-inline constexpr int kFormFontPixels = 11;
-inline constexpr int kNumberFontPixels = 16;
+inline constexpr int kFormFontHundredthsOfPoint = 825;
+inline constexpr int kNumberFontHundredthsOfPoint = 1200;
+
+constexpr int fontPixels(int hundredthsOfPoint, int dpi = kLayoutDpi)
+{
+    return (hundredthsOfPoint * dpi + 7200 / 2) / 7200;
+}
+
+inline constexpr int kFormFontPixels = fontPixels(kFormFontHundredthsOfPoint);
+inline constexpr int kNumberFontPixels = fontPixels(kNumberFontHundredthsOfPoint);
 
 inline constexpr int kTimer1IntervalMs = 100;
 

@@ -1,12 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "junction.h"
 
-#include "colours.h"
-#include "twips.h"
-
-#include <QPainter>
-#include <QPalette>
-
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
@@ -113,61 +107,54 @@ constexpr LineRow kLines[] = {
 };
 
 // A shape's border lies inside its rectangle, so a thick kerb never spills onto the road.
-void drawShape(QPainter &painter, const ShapeRow &shape, const QPalette &desktop)
+void addShape(std::vector<Fill> &fills, const ShapeRow &shape, int dpi)
 {
-    const QRect outer = shape.at.toPixels();
-    const int b = shape.borderPixels;
+    const PixelRect outer = shape.at.toPixels(dpi);
+    const int b = scaledLineWidth(shape.borderPixels, dpi);
     if (shape.fill)
-        painter.fillRect(outer.adjusted(b, b, -b, -b), colour(*shape.fill, desktop));
-    const QColor border = colour(shape.border, desktop);
-    painter.fillRect(QRect(outer.left(), outer.top(), outer.width(), b), border);
-    painter.fillRect(QRect(outer.left(), outer.bottom() - b + 1, outer.width(), b), border);
-    painter.fillRect(QRect(outer.left(), outer.top(), b, outer.height()), border);
-    painter.fillRect(QRect(outer.right() - b + 1, outer.top(), b, outer.height()), border);
+        fills.push_back({{outer.left + b, outer.top + b, outer.width - 2 * b, outer.height - 2 * b},
+                         *shape.fill});
+    fills.push_back({{outer.left, outer.top, outer.width, b}, shape.border});
+    fills.push_back({{outer.left, outer.bottom() - b, outer.width, b}, shape.border});
+    fills.push_back({{outer.left, outer.top, b, outer.height}, shape.border});
+    fills.push_back({{outer.right() - b, outer.top, b, outer.height}, shape.border});
 }
 
 // A line of width w is centred on its segment: rows (or columns) p - w/2 to p - w/2 + w - 1.
-// The road markings are axis-parallel and drawn as exact rectangles; only the arrow heads slant.
-void drawLine(QPainter &painter, const LineRow &line, const QColor &ink)
+// The road markings are axis-parallel and exact rectangles; an arrow head slants at 45 degrees
+// and is a square of the line's width at every pixel step, both ends included.
+void addLine(std::vector<Fill> &fills, const LineRow &line, int dpi)
 {
-    const QPoint a = line.from.toPixels();
-    const QPoint b = line.to.toPixels();
-    const int w = line.widthPixels;
+    const PixelPoint a = line.from.toPixels(dpi);
+    const PixelPoint b = line.to.toPixels(dpi);
+    const int w = scaledLineWidth(line.widthPixels, dpi);
     const int spread = w / 2;
-    if (a.y() == b.y()) {
-        const int left = std::min(a.x(), b.x());
-        painter.fillRect(QRect(left, a.y() - spread, std::abs(b.x() - a.x()), w), ink);
-    } else if (a.x() == b.x()) {
-        const int top = std::min(a.y(), b.y());
-        painter.fillRect(QRect(a.x() - spread, top, w, std::abs(b.y() - a.y())), ink);
+    constexpr Colour ink = Colour::WindowText;
+    if (a.y == b.y) {
+        fills.push_back({{std::min(a.x, b.x), a.y - spread, std::abs(b.x - a.x), w}, ink});
+    } else if (a.x == b.x) {
+        fills.push_back({{a.x - spread, std::min(a.y, b.y), w, std::abs(b.y - a.y)}, ink});
     } else {
-        painter.setPen(QPen(ink, w, Qt::SolidLine, Qt::FlatCap));
-        painter.drawLine(a, b);
+        const int steps = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y));
+        for (int i = 0; i <= steps; ++i) {
+            const int x = a.x + (b.x - a.x) * i / steps;
+            const int y = a.y + (b.y - a.y) * i / steps;
+            fills.push_back({{x - spread, y - spread, w, w}, ink});
+        }
     }
 }
 
 } // namespace
 
-void drawShapes(QPainter &painter, const QPalette &desktop)
+std::vector<Fill> junctionFills(int dpi)
 {
+    std::vector<Fill> fills;
+    fills.reserve(std::size(kShapes) * 5 + std::size(kLines) + 32 * 3);
     for (const ShapeRow &shape : kShapes)
-        drawShape(painter, shape, desktop);
-}
-
-void drawLines(QPainter &painter, const QPalette &desktop)
-{
-    const QColor ink = colour(Colour::WindowText, desktop);
+        addShape(fills, shape, dpi);
     for (const LineRow &line : kLines)
-        drawLine(painter, line, ink);
-}
-
-void drawJunction(QPainter &painter, const QPalette &desktop)
-{
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    drawShapes(painter, desktop);
-    drawLines(painter, desktop);
-    painter.restore();
+        addLine(fills, line, dpi);
+    return fills;
 }
 
 } // namespace bexen::panel

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "pictures/figure.h"
 #include "pictures/raw_picture.h"
 
 #include <cstddef>
@@ -8,9 +9,26 @@
 
 namespace bexen::panel {
 
-// Each picture box's figure is painted at build time for these device pixel ratios; at any other
-// the box scales the nearest down.
-inline constexpr int kPrerenderedScales[] = {1, 2};
+// Each picture box's figure is painted at build time for these screen densities, in percent of
+// 96 dots per inch, each at the box's own size there; a screen of another density takes the
+// nearest.
+inline constexpr int kPrerenderedScales[] = {100, 125, 150, 200};
+
+// The painted scale nearest to `scalePercent`, the smaller of two equally near.
+constexpr int nearestPrerenderedScale(int scalePercent)
+{
+    int best = kPrerenderedScales[0];
+    for (const int scale : kPrerenderedScales) {
+        const int d = scale > scalePercent ? scale - scalePercent : scalePercent - scale;
+        const int bestD = best > scalePercent ? best - scalePercent : scalePercent - best;
+        if (d < bestD)
+            best = scale;
+    }
+    return best;
+}
+
+// The figure as painted for its box at exactly `scalePercent`, or null when there is none.
+const pictures::RawPicture *prerenderedFigure(pictures::Figure figure, int scalePercent);
 
 // Made at build time by bexen_render_boxes; `key` is the figure.
 extern const pictures::RawPicture kPrerenderedFigures[];

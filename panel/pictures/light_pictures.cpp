@@ -2,31 +2,33 @@
 #include "light_pictures.h"
 
 #include <array>
+#include <cstdint>
+#include <string>
 
 namespace bexen::pictures {
 namespace {
 
 enum class Lamp { Dark, Red, Yellow, Green, Blank };
 
-constexpr QRgb kFrameColour = qRgb(0, 0, 0);
-constexpr QRgb kHousingColour = qRgb(0, 255, 255);
-constexpr QRgb kOutlineColour = qRgb(0, 0, 0);
+constexpr std::uint32_t kFrameColour = opaque(0, 0, 0);
+constexpr std::uint32_t kHousingColour = opaque(0, 255, 255);
+constexpr std::uint32_t kOutlineColour = opaque(0, 0, 0);
 
-constexpr QRgb lampColour(Lamp lamp)
+constexpr std::uint32_t lampColour(Lamp lamp)
 {
     switch (lamp) {
     case Lamp::Red:
-        return qRgb(255, 0, 0);
+        return opaque(255, 0, 0);
     case Lamp::Yellow:
-        return qRgb(255, 255, 0);
+        return opaque(255, 255, 0);
     case Lamp::Green:
-        return qRgb(0, 128, 0);
+        return opaque(0, 128, 0);
     case Lamp::Blank:
-        return qRgb(255, 255, 255);
+        return opaque(255, 255, 255);
     case Lamp::Dark:
         break;
     }
-    return qRgb(192, 192, 192);
+    return opaque(192, 192, 192);
 }
 
 // One row of a lamp disc, left half only: the right half mirrors it about the housing's centre line.
@@ -73,74 +75,75 @@ constexpr int mirrored(int column)
     return kLightPictureWidth - 1 - column;
 }
 
-void paintSpan(QImage &image, int row, int from, int to, QRgb colour)
+void setPixel(Pixels &picture, int column, int row, std::uint32_t colour)
+{
+    picture.argb[static_cast<std::size_t>(row * picture.width + column)] = colour;
+}
+
+void paintSpan(Pixels &picture, int row, int from, int to, std::uint32_t colour)
 {
     for (int column = from; column <= to; ++column) {
-        image.setPixel(column, row, colour);
-        image.setPixel(mirrored(column), row, colour);
+        setPixel(picture, column, row, colour);
+        setPixel(picture, mirrored(column), row, colour);
     }
 }
 
-QImage makeLightPicture(const LightLamps &lamps)
+Pixels makeLightPicture(const LightLamps &lamps)
 {
-    QImage image(kLightPictureWidth, kLightPictureHeight, QImage::Format_RGB32);
-    image.fill(kHousingColour);
+    Pixels picture{kLightPictureWidth, kLightPictureHeight,
+                   std::vector<std::uint32_t>(kLightPictureWidth * kLightPictureHeight, kHousingColour)};
     for (int column = 0; column < kLightPictureWidth; ++column) {
-        image.setPixel(column, 0, kFrameColour);
-        image.setPixel(column, kLightPictureHeight - 1, kFrameColour);
+        setPixel(picture, column, 0, kFrameColour);
+        setPixel(picture, column, kLightPictureHeight - 1, kFrameColour);
     }
     for (int row = 0; row < kLightPictureHeight; ++row) {
-        image.setPixel(0, row, kFrameColour);
-        image.setPixel(kLightPictureWidth - 1, row, kFrameColour);
+        setPixel(picture, 0, row, kFrameColour);
+        setPixel(picture, kLightPictureWidth - 1, row, kFrameColour);
     }
 
     const std::array<Lamp, 3> stack{lamps.top, lamps.middle, lamps.bottom};
     for (std::size_t lamp = 0; lamp < stack.size(); ++lamp) {
-        const QRgb face = lampColour(stack[lamp]);
+        const std::uint32_t face = lampColour(stack[lamp]);
         for (std::size_t i = 0; i < kLampRows.size(); ++i) {
             const LampRow &r = kLampRows[i];
             const int row = kLampTops[lamp] + static_cast<int>(i);
-            paintSpan(image, row, r.outlineFrom, r.outlineTo, kOutlineColour);
-            paintSpan(image, row, r.faceFrom, r.faceTo, face);
+            paintSpan(picture, row, r.outlineFrom, r.outlineTo, kOutlineColour);
+            paintSpan(picture, row, r.faceFrom, r.faceTo, face);
         }
     }
-    return image;
+    return picture;
 }
 
-const std::array<QImage, 5> &legendPictures()
+const std::array<Pixels, 5> &legendPictures()
 {
-    static const std::array<QImage, 5> pictures{
+    static const std::array<Pixels, 5> pictures{
         makeLightPicture(kLegend[0]), makeLightPicture(kLegend[1]), makeLightPicture(kLegend[2]),
         makeLightPicture(kLegend[3]), makeLightPicture(kLegend[4]),
     };
     return pictures;
 }
 
-bool isLightValue(int value)
-{
-    return value >= 0 && value < static_cast<int>(kLegend.size());
-}
-
 } // namespace
 
-const QImage &lightPicture(int value)
+const Pixels &lightPicture(int value)
 {
     // A byte the emulated program never meant as a light shows all lamps dark, like value 0.
     return legendPictures()[static_cast<std::size_t>(isLightValue(value) ? value : 0)];
 }
 
-const QImage &blankLightPicture()
+const Pixels &blankLightPicture()
 {
-    static const QImage picture = makeLightPicture(kBlank);
+    static const Pixels picture = makeLightPicture(kBlank);
     return picture;
 }
 
-QString lightStateWords(int value)
+std::string lightStateWords(int value)
 {
     static constexpr std::array<const char *, 5> kWords{"dark", "red", "red and yellow", "yellow", "green"};
+    static_assert(kWords.size() == kLegend.size());
     if (!isLightValue(value))
-        return QStringLiteral("dark (%1 is not a light value)").arg(value);
-    return QString::fromLatin1(kWords[static_cast<std::size_t>(value)]);
+        return "dark (" + std::to_string(value) + " is not a light value)";
+    return kWords[static_cast<std::size_t>(value)];
 }
 
 } // namespace bexen::pictures

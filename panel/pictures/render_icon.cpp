@@ -2,7 +2,7 @@
 // Build-time helper: renders the panel's icon artwork.
 //   bexen_render_icon ICON.svg SIZE OUT.png         one PNG size, for the desktop's icon theme
 //   bexen_render_icon ICON.svg --cpp OUT.cpp SIZE...  the window's own icon, as C++ source
-#include "raw_picture.h"
+#include "raw_picture_writer.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -58,7 +58,7 @@ int writeSource(QSvgRenderer &renderer, const QString &path, const QStringList &
         const std::string name = "kIcon" + std::to_string(*size);
         const std::size_t bytes = bexen::pictures::writeRawPixels(out, name.c_str(), render(renderer, *size));
         const std::string side = std::to_string(*size);
-        table += "    {" + side + ", 1, " + side + ", " + side + ", " + name + ", "
+        table += "    {" + side + ", 100, " + side + ", " + side + ", " + name + ", "
                 + std::to_string(bytes) + "},\n";
     }
     std::fprintf(out, "\n} // namespace\n\nextern const RawPicture kWindowIcons[] = {\n%s};\n"

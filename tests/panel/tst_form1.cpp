@@ -2,6 +2,7 @@
 #include "form1.h"
 #include "panel_test_support.h"
 #include "pictures/light_pictures.h"
+#include "qt_description.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -294,11 +295,11 @@ private slots:
             QCOMPARE(form->check1(i)->checkState(), Qt::Unchecked);
             // White lamps until the first tick: not any legend picture.
             QCOMPARE(asRgb32(form->image18(i)->grab().toImage()),
-                     asRgb32(pictures::blankLightPicture()));
+                     asRgb32(bexen::panel::toQImage(pictures::blankLightPicture())));
         }
         QCOMPARE(form->check2()->checkState(), Qt::Unchecked);
         for (int v = 0; v < 5; ++v)
-            QCOMPARE(asRgb32(form->image11(v)->grab().toImage()), asRgb32(pictures::lightPicture(v)));
+            QCOMPARE(asRgb32(form->image11(v)->grab().toImage()), asRgb32(bexen::panel::toQImage(pictures::lightPicture(v))));
     }
 
     void tabOrder()
@@ -360,7 +361,7 @@ private slots:
             const int value = pictures[i];
             // What the state image shows is exactly the legend picture of its value.
             const QImage shown = asRgb32(form->image18(i)->grab().toImage());
-            QVERIFY2(shown == asRgb32(pictures::lightPicture(value)),
+            QVERIFY2(shown == asRgb32(bexen::panel::toQImage(pictures::lightPicture(value))),
                      qPrintable(QStringLiteral("Image18[%1] is not the picture of %2").arg(i).arg(value)));
             QCOMPARE(shown, asRgb32(form->image11(value)->grab().toImage()));
         }

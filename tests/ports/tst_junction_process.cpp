@@ -96,11 +96,12 @@ void TestJunctionProcess::recordingIsWholeAfterCtrlC()
     QVERIFY(finish(record));
     QCOMPARE(record.exitCode(), 0);
     const QList<QByteArray> lines = fileBytes(csv).split('\n');
-    QCOMPARE(lines.size(), 8); // six rows and the change, each ended by a newline
+    QCOMPARE(lines.size(), 9); // six rows, the change and the end, each ended by a newline
     QCOMPARE(lines[0], QByteArray("time_s,port,value"));
     QCOMPARE(lines[1], QByteArray("0.000,150,0"));
     QVERIFY2(lines[6].endsWith(",161,4"), lines[6].constData());
-    QCOMPARE(lines[7], QByteArray());
+    QVERIFY2(lines[7].endsWith(",150,0"), lines[7].constData());
+    QCOMPARE(lines[8], QByteArray());
 }
 
 void TestJunctionProcess::demoPassesTheCheckerWithCarsFromAScript()

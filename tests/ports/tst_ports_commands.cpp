@@ -731,11 +731,13 @@ void TestPortsCommands::help()
                                  "\n  set PORT VALUE [PORT VALUE]... ", "\n  dump ",
                                  "\n  watch [OPTIONS] ", "\n  demo [OPTIONS] ",
                                  "\n  record [OPTIONS] FILE ", "\n  play SCRIPT ",
+                                 "\n  chart [OPTIONS] RECORDING OUT ",
                                  "\n  --file PATH ", "\n  -h, --help ", "\n  --version ",
                                  "\n  --interval MS ", "\n  --check ", "\n  --max-wait S ",
                                  "\n  --duration S ", "\n  --min-green S ", "\n  --max-green S ",
                                  "\n  --yellow S ", "\n  --red-yellow S ", "\n  --all-red S ",
-                                 "\n  --format F ", "\n  SCRIPT ", "\nExit status: "})
+                                 "\n  --format F ", "\n  SCRIPT ", "\n  RECORDING ", "\n  OUT ",
+                                 "\n  --from S ", "\n  --to S ", "\nExit status: "})
             QVERIFY2(o.out.contains(QLatin1String(line)), line);
     }
 }

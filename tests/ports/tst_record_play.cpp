@@ -116,12 +116,13 @@ QString validateVcd(const QString &text, std::vector<TimedWrite> &changes)
     return inDump ? "$dumpvars not closed" : QString();
 }
 
-// The start state and kHistory, as a recording polled every 100 ms shows them.
+// The start state and kHistory, as a recording polled every 100 ms shows them, and the sensors
+// again when the recording ends at 4.5 s.
 const QString kHistoryCsv = "time_s,port,value\n"
                             "0.000,150,0\n0.000,160,0\n0.000,161,0\n0.000,162,0\n0.000,163,0\n"
                             "0.300,160,1\n0.300,162,1\n0.700,150,2\n1.000,160,2\n1.000,162,2\n"
                             "2.000,160,4\n2.000,162,4\n2.500,150,10\n2.800,150,8\n3.100,161,9\n"
-                            "3.400,161,0\n4.000,160,3\n4.000,162,3\n";
+                            "3.400,161,0\n4.000,160,3\n4.000,162,3\n4.500,150,8\n";
 
 } // namespace
 
@@ -187,9 +188,10 @@ void TestRecordPlay::recordingStopsOnCtrlC_data()
 
     const QString start = "time_s,port,value\n0.000,150,0\n0.000,160,0\n0.000,161,0\n0.000,162,0\n"
                           "0.000,163,0\n";
-    QTest::newRow("panel's interval") << 100 << start + "1.200,161,1\n";
+    // The last row is the sensors again at 2 s, when Ctrl-C ended the recording.
+    QTest::newRow("panel's interval") << 100 << start + "1.200,161,1\n2.000,150,0\n";
     // However long the interval, Ctrl-C is answered within a poll of the panel.
-    QTest::newRow("an hour's interval") << 3'600'000 << start;
+    QTest::newRow("an hour's interval") << 3'600'000 << start + "2.000,150,0\n";
 }
 
 void TestRecordPlay::recordingStopsOnCtrlC()
@@ -253,7 +255,7 @@ void TestRecordPlay::recordThenPlayOnRealFiles()
     QCOMPARE(o.code, 0);
     QCOMPARE(o.err, QString());
     QStringList lines = o.out.split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.takeFirst(), "play: 18 steps from " + csv + " on " + other.portFile());
+    QCOMPARE(lines.takeFirst(), "play: 19 steps from " + csv + " on " + other.portFile());
     // "4.000 s  line 18: port 162 3; port 162 = 3": when each byte was written, and what.
     std::vector<TimedWrite> written;
     const QRegularExpression line("^(\\d+)\\.(\\d{3}) s  line \\d+: .*; port (\\d+) = (\\d+)$");
@@ -267,6 +269,7 @@ void TestRecordPlay::recordThenPlayOnRealFiles()
                                  {milliseconds(0), 161, 0}, {milliseconds(0), 162, 0},
                                  {milliseconds(0), 163, 0}};
     expected.insert(expected.end(), kHistory.begin(), kHistory.end());
+    expected.push_back({milliseconds(4500), 150, 8}); // the end row: the sensors as they were
     QCOMPARE(writesText(written), writesText(expected));
     for (std::int32_t port : kJunctionPorts) {
         const auto a = bexen::io::readPortByte(port, tmp.portFileStd(), bexen::io::WhenMissing::ReadZero);
@@ -490,7 +493,7 @@ void TestRecordPlay::recordFailingPortFile()
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(f.readAll()),
              QString("time_s,port,value\n0.000,150,0\n0.000,160,1\n0.000,161,0\n0.000,162,0\n"
-                     "0.000,163,0\n0.300,160,2\n"));
+                     "0.000,163,0\n0.300,160,2\n0.600,150,0\n"));
     f.close();
 
     // Failing from the start leaves no file behind.

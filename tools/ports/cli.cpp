@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli.h"
 
+#include "chart.h"
 #include "command_line.h"
 #include "commands_basic.h"
 #include "demo.h"
@@ -105,6 +106,7 @@ int runTool(const Args &args, std::ostream &out, std::ostream &err, Clock &clock
     addDemoCommand(line);
     addRecordCommand(line);
     addPlayCommand(line);
+    addChartCommand(line);
     try {
         return line.run(args, ctx);
     } catch (const PortFailure &failure) {

@@ -408,13 +408,16 @@ std::optional<std::string> CommandLine::strayWord(const Command *command) const
     const auto options = optionsOf(*command->app);
     if (options.empty())
         return "takes no arguments, but got " + quoteArgument(word);
+    // "record a.csv b.csv": the one FILE is there already; "chart a.csv a.svg x": so is OUT.
+    const CLI::Option *last = nullptr;
     for (const CLI::Option *option : options) {
-        // "record a.csv b.csv": the one FILE is there already.
         if (option->get_positional() && option->get_items_expected_max() == 1
             && option->count() == 1)
-            return "unexpected argument " + quoteArgument(word) + " after " + option->get_name()
-                    + " " + quoteArgument(option->results().front());
+            last = option;
     }
+    if (last != nullptr)
+        return "unexpected argument " + quoteArgument(word) + " after " + last->get_name() + " "
+                + quoteArgument(last->results().front());
     return "unexpected argument " + quoteArgument(word);
 }
 

@@ -28,16 +28,25 @@ public:
         m_out << kCsvHeader << '\n';
         for (std::int32_t port : kJunctionPorts)
             row(Clock::Duration{}, port, state.byteOf(port));
+        m_sensors = state.sensors;
         m_out.flush();
     }
 
     void change(Clock::Duration at, std::int32_t port, std::uint8_t value) override
     {
         row(at, port, value);
+        if (port == kSensorPort)
+            m_sensors = value;
         m_out.flush();
     }
 
-    void end(Clock::Duration) override { m_out.flush(); }
+    // The sensors once more, as they still are: without this row a reader could not tell a
+    // junction that stood still for the last minute from a recording that ended at its last change.
+    void end(Clock::Duration at) override
+    {
+        row(at, kSensorPort, m_sensors);
+        m_out.flush();
+    }
 
 private:
     void row(Clock::Duration at, std::int32_t port, std::uint8_t value)
@@ -46,6 +55,7 @@ private:
     }
 
     std::ostream &m_out;
+    std::uint8_t m_sensors = 0;
 };
 
 struct VcdSignal {

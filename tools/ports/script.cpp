@@ -225,6 +225,31 @@ ParsedPlay parsePlayText(std::string_view text)
     return isRecording(text) ? parseRecording(text) : parseScript(text);
 }
 
+std::optional<std::string> readPlayFile(const std::string &path, std::string &text)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return path + ": is a directory, not a script or a recording";
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kLargestPlayFile)
+        return path + ": too large for a script or a recording";
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return path + ": cannot be read: " + std::strerror(errno);
+    text.clear();
+    text.reserve(ec ? 0 : static_cast<std::size_t>(size));
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return path + ": cannot be read";
+    return std::nullopt;
+}
+
+std::string describeError(const std::string &path, const ScriptError &error)
+{
+    const std::string where = error.line > 0 ? path + ":" + std::to_string(error.line) : path;
+    return where + ": " + error.what;
+}
+
 PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<PlayStep> &steps,
                       std::ostream &log, const std::function<bool()> &stop, Clock::Duration hold)
 {
@@ -294,27 +319,12 @@ int runPlay(Context &ctx, const std::string &path)
     constexpr std::string_view command = "play";
 
     // Nothing is written until the whole script has been read and found sound.
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        return ctx.failUsage(command, path + ": is a directory, not a script");
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > kLargestPlayFile)
-        return ctx.failUsage(command, path + ": too large for a script or a recording");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return ctx.failUsage(command, path + ": cannot be read: " + std::strerror(errno));
     std::string text;
-    text.reserve(ec ? 0 : static_cast<std::size_t>(size));
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return ctx.failUsage(command, path + ": cannot be read");
-
+    if (auto error = readPlayFile(path, text))
+        return ctx.failUsage(command, *error);
     const ParsedPlay parsed = parsePlayText(text);
-    if (parsed.error) {
-        const std::string where =
-                parsed.error->line > 0 ? path + ":" + std::to_string(parsed.error->line) : path;
-        return ctx.failUsage(command, where + ": " + parsed.error->what);
-    }
+    if (parsed.error)
+        return ctx.failUsage(command, describeError(path, *parsed.error));
 
     const io::PortFileLocation portFile = ctx.portFile();
     if (portFile.error)

@@ -51,6 +51,12 @@ ParsedPlay parseRecording(std::string_view text);
 // Either of the two, told apart by the first line.
 ParsedPlay parsePlayText(std::string_view text);
 
+// Reads a script or a recording whole, as play and chart take it; the error names the path and
+// says what is wrong with the file.
+std::optional<std::string> readPlayFile(const std::string &path, std::string &text);
+// "run.csv:7: port "170" is not 150 or 160 to 163"; the path alone when no line is at fault.
+std::string describeError(const std::string &path, const ScriptError &error);
+
 struct PlayOutcome {
     std::size_t done = 0; // steps carried out
     bool stopped = false;

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 // Installs the build into a private prefix and checks that a desktop finds the program there.
 class TestInstalledTree : public QObject {
     Q_OBJECT
@@ -63,7 +65,11 @@ void TestInstalledTree::desktopEntry()
     QFile file(path(QStringLiteral("share/applications/bexen-semaphores.desktop")));
     QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(file.fileName() + ": " + file.errorString()));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    QCOMPARE(lines.value(0), QStringLiteral("[Desktop Entry]"));
+    // Comments (the licence line) may stand before the group; nothing else may.
+    const auto group = std::find_if(lines.cbegin(), lines.cend(),
+                                    [](const QString &line) { return !line.startsWith(QLatin1Char('#')); });
+    QVERIFY(group != lines.cend());
+    QCOMPARE(*group, QStringLiteral("[Desktop Entry]"));
     for (const QString &expected : {QStringLiteral("Type=Application"), QStringLiteral("Exec=bexen-semaphores"),
                                     QStringLiteral("Icon=bexen-semaphores"), QStringLiteral("Terminal=false"),
                                     QStringLiteral("Name=Bexen Semaphores")}) {

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Build-time helper: paints every picture box's figure at the sizes the panel shows it, once at
-// 96 dots per inch and once at twice that, and writes the pixels as C++ source, so the running
-// panel neither parses nor renders its vector artwork.
+// Build-time helper: paints every picture box's figure at the sizes the panel shows it, at each
+// screen density the panel's figures are made for, and writes the pixels as C++ source, so the
+// running panel neither parses nor renders its vector artwork.
 //   bexen_render_boxes OUT.cpp
 #include "form1_tables.h"
-#include "pictures/artwork.h"
+#include "artwork.h"
 #include "picture_box_art.h"
-#include "raw_picture.h"
+#include "raw_picture_writer.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -37,12 +37,12 @@ int main(int argc, char **argv)
     std::string table;
     for (const int scale : kPrerenderedScales) {
         for (const PictureBoxRow &row : kPictureBoxes) {
-            const QSize box = row.at.toPixels().size();
-            QImage image(box * scale, QImage::Format_ARGB32_Premultiplied);
+            // The box as the layout makes it at this density, and the figure fitted to it.
+            const PixelRect at = row.at.toPixels(kLayoutDpi * scale / 100);
+            QImage image(at.width, at.height, QImage::Format_ARGB32_Premultiplied);
             image.fill(Qt::transparent);
-            image.setDevicePixelRatio(scale);
             QPainter painter(&image);
-            pictures::paintFigure(painter, QRectF(QPointF(), QSizeF(box)), row.figure);
+            pictures::paintFigure(painter, QRectF(0, 0, at.width, at.height), row.figure);
             painter.end();
 
             const int figure = static_cast<int>(row.figure);

@@ -2,13 +2,12 @@
 #pragma once
 
 #include "controls.h"
+#include "form1_tick.h"
 #include "poll_cycle.h"
 
 #include <QWidget>
 
 #include <array>
-#include <optional>
-#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -18,17 +17,13 @@ class QTimer;
 
 namespace bexen::panel {
 
-// The junction panel. It builds its controls from the tables of form1_tables.h, paints the plan
-// of the crossroads beneath them, and lets Timer1 run the exchange with the emulator every
-// 100 milliseconds through the controls it offers the tick.
-class Form1 final : public QWidget, public poll::PanelControls {
+// The junction panel in Qt Widgets. It builds its controls from the tables of form1_tables.h,
+// paints the plan of the crossroads beneath them, and lets Timer1 run the shared tick every
+// 100 milliseconds, which shows what it reads through the view this window offers it.
+class Form1 final : public QWidget, private Form1View {
     Q_OBJECT
 public:
     explicit Form1(QWidget *parent = nullptr);
-
-    void setText(poll::TextBox box, std::string_view text) override;
-    int checkValue(int check1Index) const override;
-    void showLegendPicture(int image18Index, int image11Index) override;
 
     // The controls by their designer names and indexes.
     QLineEdit *text(poll::TextBox box) const;
@@ -53,8 +48,11 @@ private:
     void buildLabels();
     void chainTabOrder();
     void describeLight(int image18Index, const QString &state);
-    void showText(std::size_t index, std::string_view text);
     void registerFocusable(int tabIndex, QWidget *widget);
+
+    void showText(poll::TextBox box, std::string_view text) override;
+    void showLightPicture(int image18Index, int value) override;
+    int checkValue(int check1Index) const override;
 
     std::array<QLineEdit *, 5> m_texts{};
     std::array<SensorCheckBox *, 4> m_check1{};
@@ -66,13 +64,7 @@ private:
     QTimer *m_timer1 = nullptr;
 
     poll::PortFileAccess m_ports;
-    poll::TickMembers m_tickMembers;
-    // The texts a tick gives the value boxes, shown once it has run.
-    bool m_inTick = false;
-    std::array<std::string, 5> m_tickTexts;
-    std::array<bool, 5> m_tickTextSet{};
-    // The text the panel last gave each box; forgotten when the box's text changes otherwise.
-    std::array<std::optional<std::string>, 5> m_shownTexts;
+    Form1Tick m_tick{*this, m_ports};
 };
 
 // Stands the nearest metric-compatible sans serif in for "MS Sans Serif", which Linux lacks.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "window_icon.h"
 
+#include "qt_description.h"
 #include "raw_picture.h"
 
 #include <QPixmap>
@@ -21,7 +22,7 @@ QIcon panelIcon()
     // Painted from the icon's artwork at build time: the window needs only copies of it.
     QIcon icon;
     for (std::size_t i = 0; i < kWindowIconCount; ++i)
-        icon.addPixmap(QPixmap::fromImage(kWindowIcons[i].image()));
+        icon.addPixmap(QPixmap::fromImage(panel::toQImage(kWindowIcons[i].expand())));
     return icon;
 }
 

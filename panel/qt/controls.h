@@ -9,16 +9,7 @@
 #include <QStringList>
 #include <QWidget>
 
-class QFontMetrics;
-
 namespace bexen::panel {
-
-// Breaks a caption into the lines it stands on in a box `width` pixels wide. Lines break at
-// blanks; a blank run that reaches the right edge carries its remaining blanks (less the one the
-// break takes) to the start of the next line, which is how the port 150 diagram of Label5 keeps
-// its columns. A word wider than the box stands alone on its line. Blanks before a break are
-// dropped; the last line keeps its blanks.
-QStringList wrapCaption(const QString &caption, const QFontMetrics &metrics, int width);
 
 // A label: its caption exactly as stored, wrapped into its box, never taking the focus.
 class PanelLabel final : public QLabel {
@@ -52,10 +43,6 @@ protected:
 };
 
 // A picture box holding one of the fixed figures, fitted into the box over its back colour.
-// A figure as painted at build time for its picture box at `scale` times 96 dots per inch, or a
-// null image when there is none.
-QImage prerenderedFigure(Figure figure, int scale);
-
 class PictureBox final : public QWidget {
     Q_OBJECT
 public:

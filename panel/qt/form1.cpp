@@ -3,7 +3,8 @@
 
 #include "junction.h"
 #include "pictures/light_pictures.h"
-#include "pictures/window_icon.h"
+#include "qt_description.h"
+#include "window_icon.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -15,11 +16,6 @@
 
 namespace bexen::panel {
 namespace {
-
-QString toQString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QString elementName(std::string_view name, int index)
 {
@@ -106,18 +102,15 @@ void Form1::buildTextBoxes()
     for (const TextBoxRow &row : kTextBoxes) {
         auto *box = new QLineEdit(toQString(row.initialText), this);
         box->setObjectName(toQString(row.name));
-        box->setGeometry(row.at.toPixels());
+        box->setGeometry(toQRect(row.at.toPixels()));
         box->setAlignment(Qt::AlignCenter);
         box->setAccessibleName(toQString(row.spoken));
         paintWith(*box, QPalette::Base, shade(row.back));
         paintWith(*box, QPalette::Text, shade(row.fore));
-        const auto index = static_cast<std::size_t>(row.box);
-        m_texts.at(index) = box;
+        m_texts.at(static_cast<std::size_t>(row.box)) = box;
         // Typed by the user, or set by anything but the tick (an accessibility tool, say).
-        connect(box, &QLineEdit::textChanged, this, [this, index](const QString &now) {
-            std::optional<std::string> &shown = m_shownTexts.at(index);
-            if (shown && toQString(*shown) != now)
-                shown.reset();
+        connect(box, &QLineEdit::textChanged, this, [this, which = row.box](const QString &now) {
+            m_tick.textChanged(which, now.toStdString());
         });
         registerFocusable(row.tabIndex, box);
     }
@@ -128,8 +121,8 @@ void Form1::buildCheckBoxes()
     for (const CheckBoxRow &row : kCheckBoxes) {
         auto *box = new SensorCheckBox(toQString(row.caption), this);
         box->setObjectName(elementName(row.name, row.index));
-        box->setGeometry(QRect(row.at.toPixels(),
-                               QSize(toPixels(kCheckBoxWidthTwips), toPixels(kCheckBoxHeightTwips))));
+        box->setGeometry(toQRect(
+                TwipsRect{row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips}.toPixels()));
         box->setBackgroundRole(QPalette::Window);
         paintWith(*box, QPalette::Window, shade(row.back));
         paintWith(*box, QPalette::WindowText, shade(row.fore));
@@ -153,7 +146,7 @@ void Form1::buildPictureBoxes()
         auto *box = new PictureBox(row.figure, this);
         box->setObjectName(elementName(row.name, row.index));
         box->setAccessibleName(toQString(row.spoken));
-        box->setGeometry(row.at.toPixels());
+        box->setGeometry(toQRect(row.at.toPixels()));
         paintWith(*box, QPalette::Window, shade(row.back));
         registerFocusable(row.tabIndex, box);
     }
@@ -161,20 +154,18 @@ void Form1::buildPictureBoxes()
 
 void Form1::buildImages()
 {
-    const QSize size(toPixels(kImageWidthTwips), toPixels(kImageHeightTwips));
     for (const ImageRow &row : kImages) {
         const bool legend = row.name == "Image11";
         const auto index = static_cast<std::size_t>(row.index);
-        auto *image = new LightImage(legend ? &pictures::lightPicture(row.index)
-                                            : &pictures::blankLightPicture(),
-                                     this);
+        auto *image = new LightImage(legend ? &lightImage(row.index) : &blankLightImage(), this);
         image->setObjectName(elementName(row.name, row.index));
-        image->setGeometry(QRect(row.at.toPixels(), size));
+        image->setGeometry(toQRect(
+                TwipsRect{row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips}.toPixels()));
         if (legend) {
             m_image11.at(index) = image;
             const QString words = QStringLiteral("Value %1: %2")
                                       .arg(row.index)
-                                      .arg(pictures::lightStateWords(row.index));
+                                      .arg(toQString(pictures::lightStateWords(row.index)));
             image->setAccessibleName(words);
             image->setToolTip(words);
         } else {
@@ -189,7 +180,7 @@ void Form1::buildLabels()
     for (const LabelRow &row : kLabels) {
         auto *label = new PanelLabel(toQString(row.caption), row.align, row.wraps, this);
         label->setObjectName(toQString(row.name));
-        label->setGeometry(row.at.toPixels());
+        label->setGeometry(toQRect(row.at.toPixels()));
         label->setBackgroundRole(QPalette::Window);
         label->setForegroundRole(QPalette::WindowText);
         paintWith(*label, QPalette::Window, shade(row.back));
@@ -230,28 +221,9 @@ void Form1::describeLight(int image18Index, const QString &state)
     image->setToolTip(words);
 }
 
-void Form1::setText(poll::TextBox box, std::string_view text)
+void Form1::showText(poll::TextBox box, std::string_view text)
 {
-    const auto index = static_cast<std::size_t>(box);
-    if (m_inTick) {
-        // Within a tick only the last text of each box counts: nothing is drawn before the tick
-        // returns, so Text4's blanking shows as nothing and costs no repaint when its value stays.
-        m_tickTexts.at(index).assign(text);
-        m_tickTextSet.at(index) = true;
-        return;
-    }
-    showText(index, text);
-}
-
-void Form1::showText(std::size_t index, std::string_view text)
-{
-    // What the panel last put in the box, while the user has not typed there since, answers
-    // without asking the box: a steady tick then touches no text at all.
-    std::optional<std::string> &shown = m_shownTexts.at(index);
-    if (shown && *shown == text)
-        return;
-    shown.emplace(text);
-    QLineEdit *edit = m_texts.at(index);
+    QLineEdit *edit = m_texts.at(static_cast<std::size_t>(box));
     const QString wanted = toQString(text);
     if (edit->text() != wanted)
         edit->setText(wanted);
@@ -270,11 +242,12 @@ int Form1::checkValue(int check1Index) const
     return 0;
 }
 
-void Form1::showLegendPicture(int image18Index, int image11Index)
+void Form1::showLightPicture(int image18Index, int value)
 {
-    const QImage *legend = image11(image11Index)->picture();
+    // The legend image's own picture: one picture per value, shared by the legend and the lights.
+    const QImage *legend = image11(value)->picture();
     if (image18(image18Index)->setPicture(legend))
-        describeLight(image18Index, pictures::lightStateWords(image11Index));
+        describeLight(image18Index, toQString(pictures::lightStateWords(value)));
 }
 
 QLineEdit *Form1::text(poll::TextBox box) const
@@ -304,20 +277,17 @@ PanelLabel *Form1::label(int number) const
 
 void Form1::timer1Tick()
 {
-    m_tickTextSet.fill(false);
-    m_inTick = true;
-    poll::runTick(*this, m_ports, m_tickMembers);
-    m_inTick = false;
-    for (std::size_t i = 0; i < m_texts.size(); ++i) {
-        if (m_tickTextSet[i])
-            showText(i, m_tickTexts[i]);
-    }
+    m_tick.run();
 }
 
 void Form1::paintEvent(QPaintEvent *)
 {
+    // The plan of the crossroads, pixel exact: every part of it is a filled rectangle.
     QPainter painter(this);
-    drawJunction(painter, QApplication::palette());
+    const QPalette &desktop = QApplication::palette();
+    static const std::vector<Fill> fills = junctionFills(); // Qt scales it to the screen
+    for (const Fill &fill : fills)
+        painter.fillRect(toQRect(fill.rect), colour(fill.colour, desktop));
 }
 
 } // namespace bexen::panel

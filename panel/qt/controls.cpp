@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "controls.h"
 
+#include "caption_wrap.h"
 #include "picture_box_art.h"
+#include "qt_description.h"
 
 #include <QFontMetrics>
 #include <QPaintEvent>
@@ -10,25 +12,9 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
-#include <map>
-#include <utility>
 
 namespace bexen::panel {
 namespace {
-
-constexpr QChar kBlank = QLatin1Char(' ');
-
-QString withoutTrailingBlanks(QString line)
-{
-    while (line.endsWith(kBlank))
-        line.chop(1);
-    return line;
-}
-
-bool onlyBlanks(const QString &line)
-{
-    return std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c == kBlank; });
-}
 
 // The control's back colour, painted by the control itself rather than filled in for it: a
 // control that fills its own background counts as opaque, and forty of them would cut the form's
@@ -47,46 +33,6 @@ void drawFocusFrame(QPainter &painter, const QWidget &widget)
 
 } // namespace
 
-QStringList wrapCaption(const QString &caption, const QFontMetrics &metrics, int width)
-{
-    QStringList lines;
-    QString line;
-    const auto fits = [&](const QString &candidate) {
-        return metrics.horizontalAdvance(candidate) <= width;
-    };
-    const auto breakLine = [&] {
-        lines << withoutTrailingBlanks(line);
-        line.clear();
-    };
-
-    qsizetype i = 0;
-    const qsizetype n = caption.size();
-    while (i < n) {
-        if (caption[i] == kBlank) {
-            if (fits(line + kBlank))
-                line += kBlank;
-            else if (!line.isEmpty())
-                breakLine(); // the break takes the place of this blank
-            ++i;
-            continue;
-        }
-        qsizetype end = i;
-        while (end < n && caption[end] != kBlank)
-            ++end;
-        const QString word = caption.mid(i, end - i);
-        if (!fits(line + word)) {
-            if (onlyBlanks(line))
-                line.clear(); // an indent too deep for the word: the word starts the line
-            else
-                breakLine();
-        }
-        line += word;
-        i = end;
-    }
-    lines << line;
-    return lines;
-}
-
 PanelLabel::PanelLabel(const QString &caption, Align align, bool wraps, QWidget *parent)
     : QLabel(caption, parent)
     , m_align(align)
@@ -98,7 +44,17 @@ PanelLabel::PanelLabel(const QString &caption, Align align, bool wraps, QWidget 
 
 QStringList PanelLabel::shownLines() const
 {
-    return m_wraps ? wrapCaption(text(), fontMetrics(), width()) : QStringList{text()};
+    if (!m_wraps)
+        return {text()};
+    const QFontMetrics metrics = fontMetrics();
+    QStringList lines;
+    const std::string caption = text().toStdString();
+    for (const std::string &line : wrapCaption(
+                 caption,
+                 [&](std::string_view piece) { return metrics.horizontalAdvance(toQString(piece)); },
+                 width()))
+        lines << toQString(line);
+    return lines;
 }
 
 void PanelLabel::paintEvent(QPaintEvent *)
@@ -170,31 +126,14 @@ PictureBox::PictureBox(Figure figure, QWidget *parent)
     setFocusPolicy(Qt::TabFocus);
 }
 
-QImage prerenderedFigure(Figure figure, int scale)
-{
-    // Expanded once each, when a box is first shown: a box repaints whenever it is uncovered.
-    static std::map<std::pair<Figure, int>, QImage> expanded;
-    const auto key = std::make_pair(figure, scale);
-    if (const auto found = expanded.find(key); found != expanded.end())
-        return found->second;
-    for (std::size_t i = 0; i < kPrerenderedFigureCount; ++i) {
-        const pictures::RawPicture &picture = kPrerenderedFigures[i];
-        if (picture.key == static_cast<int>(figure) && picture.scale == scale)
-            return expanded.emplace(key, picture.image()).first->second;
-    }
-    return {};
-}
-
 void PictureBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     fillBackground(painter, *this);
-    // The figure as painted at build time: pixel for pixel on a screen of one of the painted scales; on any other the nearest larger
-    // picture is scaled down smoothly.
+    // The figure as painted at build time: pixel for pixel on a screen of one of the painted
+    // densities; on any other the nearest is scaled smoothly to the box.
     const qreal ratio = devicePixelRatioF();
-    const int scale = std::clamp(int(std::ceil(ratio - 0.01)), kPrerenderedScales[0],
-                                 std::end(kPrerenderedScales)[-1]);
-    QImage picture = prerenderedFigure(m_figure, scale);
+    QImage picture = prerenderedFigureImage(m_figure, nearestPrerenderedScale(qRound(ratio * 100)));
     if (picture.isNull())
         return;
     const QSize wanted = (QSizeF(size()) * ratio).toSize();

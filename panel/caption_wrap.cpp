@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+#include "caption_wrap.h"
+
+#include <algorithm>
+
+namespace bexen::panel {
+namespace {
+
+constexpr char kBlank = ' ';
+
+std::string withoutTrailingBlanks(std::string line)
+{
+    line.erase(line.find_last_not_of(kBlank) + 1);
+    return line;
+}
+
+bool onlyBlanks(std::string_view line)
+{
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == kBlank; });
+}
+
+} // namespace
+
+std::vector<std::string> wrapCaption(std::string_view caption, const TextWidth &textWidth,
+                                     int boxWidth)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    const auto fits = [&](std::string_view more) {
+        return textWidth(line + std::string(more)) <= boxWidth;
+    };
+    const auto breakLine = [&] {
+        lines.push_back(withoutTrailingBlanks(std::move(line)));
+        line.clear();
+    };
+
+    std::size_t i = 0;
+    const std::size_t n = caption.size();
+    while (i < n) {
+        if (caption[i] == kBlank) {
+            if (fits(" "))
+                line += kBlank;
+            else if (!line.empty())
+                breakLine(); // the break takes the place of this blank
+            ++i;
+            continue;
+        }
+        std::size_t end = caption.find(kBlank, i);
+        if (end == std::string_view::npos)
+            end = n;
+        const std::string_view word = caption.substr(i, end - i);
+        if (!fits(word)) {
+            if (onlyBlanks(line))
+                line.clear(); // an indent too deep for the word: the word starts the line
+            else
+                breakLine();
+        }
+        line += word;
+        i = end;
+    }
+    lines.push_back(line);
+    return lines;
+}
+
+} // namespace bexen::panel

@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bexen::panel {
+
+// How wide a piece of text stands in the label's font, in pixels; the front-end measures it.
+using TextWidth = std::function<int(std::string_view text)>;
+
+// Breaks a caption into the lines it stands on in a box `boxWidth` pixels wide. Lines break at
+// blanks; a blank run that reaches the right edge carries its remaining blanks (less the one the
+// break takes) to the start of the next line, which is how the port 150 diagram of Label5 keeps
+// its columns. A word wider than the box stands alone on its line. Blanks before a break are
+// dropped; the last line keeps its blanks.
+std::vector<std::string> wrapCaption(std::string_view caption, const TextWidth &textWidth,
+                                     int boxWidth);
+
+} // namespace bexen::panel
