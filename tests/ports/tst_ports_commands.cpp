@@ -80,6 +80,7 @@ private slots:
     void portFileBecomesADirectory();
 
     void help();
+    void commandHelp_data();
     void commandHelp();
     void version();
 };
@@ -739,20 +740,48 @@ void TestPortsCommands::help()
                                  "\n  --format F ", "\n  SCRIPT ", "\n  RECORDING ", "\n  OUT ",
                                  "\n  --from S ", "\n  --to S ", "\nExit status: "})
             QVERIFY2(o.out.contains(QLatin1String(line)), line);
+        for (const QString &line : o.out.split('\n'))
+            QVERIFY2(line.size() <= 80, qPrintable(line));
     }
+}
+
+void TestPortsCommands::commandHelp_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("usage"); // the first line
+    QTest::addColumn<QString>("option"); // a line of the command's options
+
+    // --help wins over the command's own work and over a bad value, wherever it stands.
+    QTest::newRow("set, after its pairs") << QStringList{"set", "150", "1", "--help"}
+            << "Usage: bexen-ports [--file PATH] set PORT VALUE [PORT VALUE]..." << "";
+    QTest::newRow("get, after a bad port") << QStringList{"get", "99", "-h"}
+            << "Usage: bexen-ports [--file PATH] get PORT..." << "";
+    QTest::newRow("demo, after a bad value") << QStringList{"demo", "--yellow", "0.1", "--help"}
+            << "Usage: bexen-ports [--file PATH] demo [OPTIONS]" << "\n  --yellow S ";
+    QTest::newRow("watch, before its options") << QStringList{"watch", "--help", "--interval", "0"}
+            << "Usage: bexen-ports [--file PATH] watch [OPTIONS]" << "\n  --interval MS ";
+    QTest::newRow("record, --file after it") << QStringList{"record", "--help", "--file", "x"}
+            << "Usage: bexen-ports [--file PATH] record [OPTIONS] FILE" << "\n  --format F ";
 }
 
 void TestPortsCommands::commandHelp()
 {
+    QFETCH(QStringList, args);
+    QFETCH(QString, usage);
+    QFETCH(QString, option);
+
     PrivateTmpDir tmp;
     QVERIFY(tmp.isValid());
-    // --help wins over the command's own work, wherever it stands: nothing is written.
-    const CliOutcome o = run({"set", "150", "1", "--help"});
+    const CliOutcome o = run(args);
     QCOMPARE(o.code, 0);
-    QVERIFY(o.out.startsWith("Usage: bexen-ports [--file PATH] set PORT VALUE [PORT VALUE]...\n"));
-    QVERIFY(!QFileInfo::exists(tmp.portFile()));
-
-    QVERIFY(run({"watch", "--help"}).out.contains("--interval MS"));
+    QCOMPARE(o.err, QString());
+    QCOMPARE(o.out.section('\n', 0, 0), usage);
+    QVERIFY2(o.out.contains(option), qPrintable(o.out));
+    QVERIFY(o.out.contains("\nExit status: "));
+    // Help fits an 80-column terminal, and a manual page made from it.
+    for (const QString &line : o.out.split('\n'))
+        QVERIFY2(line.size() <= 80, qPrintable(line));
+    QVERIFY(QDir(tmp.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
 
 void TestPortsCommands::version()
