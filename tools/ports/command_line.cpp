@@ -225,6 +225,8 @@ CommandLine::CommandLine()
     // One command; words that fit nowhere are kept, to be named in the error line.
     m_app.require_subcommand(0, 1);
     m_app.allow_extras();
+    // On Windows CLI11 would read "/x" as an option; here it is a path, as it is elsewhere.
+    m_app.allow_windows_style_options(false);
 }
 
 CLI::App &CommandLine::addCommand(const std::string &name, const std::string &summary, Run run)
@@ -234,6 +236,7 @@ CLI::App &CommandLine::addCommand(const std::string &name, const std::string &su
     // --file, --help and a stray word go to the tool itself, after the command as before it.
     command->fallthrough();
     command->allow_extras();
+    command->allow_windows_style_options(false);
     m_commands.push_back({command, std::move(run), {}, {}});
     return *command;
 }
