@@ -4,6 +4,14 @@
 #   cpack --config <build>/CPackConfig.cmake -G DEB   (or: cmake --build <build> --target package)
 
 set(bexen_app_id bexen-semaphores)
+# The desktop's name for the application, a reverse domain name as software centres want it: the
+# desktop entry and the AppStream entry are both called so. The project has no domain of its own
+# yet, so it stands under the reserved .invalid one, like the maintainer's address.
+set(bexen_desktop_id invalid.bexen.semaphores)
+set(bexen_packaging ${PROJECT_SOURCE_DIR}/packaging)
+set(bexen_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/${bexen_app_id})
+set(CPACK_PACKAGE_CONTACT "Bexen Semaphores maintainers <maintainers@bexen.invalid>"
+    CACHE STRING "Maintainer named in the Debian package")
 
 # bexen-ports installs itself beside its sources (tools/ports).
 if(TARGET bexen-semaphores)
@@ -12,8 +20,34 @@ if(TARGET bexen-semaphores)
         BUNDLE DESTINATION .)
 endif()
 
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/${bexen_app_id}.desktop
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The licence goes into every install tree, in the form its platform looks for. Debian keeps a
+# package's licence in one place, the machine-readable copyright file under share/doc, which
+# quotes LICENSE word for word (made from it here, so the two cannot drift apart); a second copy
+# beside it would only repeat it. Windows has no such place: LICENSE.txt goes to the top of the
+# tree, beside bin/, where the zip made of it shows it first.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE bexen_licence)
+string(REGEX REPLACE "\n+$" "" bexen_licence "${bexen_licence}")
+string(REGEX REPLACE "\n\n" "\n.\n" bexen_licence "${bexen_licence}")
+string(REPLACE "\n" "\n " bexen_licence_text " ${bexen_licence}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+configure_file(${bexen_packaging}/copyright.in ${PROJECT_BINARY_DIR}/packaging/copyright @ONLY)
+if(WIN32)
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+else()
+    install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright DESTINATION ${bexen_doc_dir})
+endif()
+
+install(FILES ${bexen_packaging}/${bexen_app_id}.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
+    RENAME ${bexen_desktop_id}.desktop)
+
+# What a Linux desktop and a Debian system look for: the software centre's entry, the manual
+# pages and the package's changelog.
+if(NOT WIN32)
+    install(FILES ${bexen_packaging}/${bexen_app_id}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    include(${PROJECT_SOURCE_DIR}/cmake/PackageDocs.cmake)
+endif()
 
 if(TARGET bexen_icons)
     get_target_property(bexen_icon_dir bexen_icons BEXEN_ICON_DIR)
@@ -31,8 +65,6 @@ set(CPACK_PACKAGE_NAME ${bexen_app_id})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Bexen Semaphores")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGE_CONTACT "Bexen Semaphores maintainers <maintainers@bexen.invalid>"
-    CACHE STRING "Maintainer named in the Debian package")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build[^/]*/")
 

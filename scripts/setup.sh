@@ -15,6 +15,7 @@ packages=(
     fonts-liberation2
     xvfb xauth xdotool x11-utils imagemagick
     dpkg-dev file desktop-file-utils
+    help2man lintian appstream man-db groff-base
 )
 
 # shellcheck source=packages.sh

@@ -7,6 +7,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The installed desktop entry's name, by which a Wayland desktop finds the panel's icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("invalid.bexen.semaphores"));
     // One look on every desktop: the fixed layout was measured against it.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     // Tooltips, and a text box while it is being made, use the application's font: make it the

@@ -24,6 +24,9 @@ private slots:
     void scalableIcon();
     void pngIcons_data();
     void pngIcons();
+    void documents_data();
+    void documents();
+    void copyrightQuotesLicence();
 
 private:
     QString path(const QString &relative) const { return m_prefix.filePath(relative); }
@@ -62,7 +65,7 @@ void TestInstalledTree::programs()
 
 void TestInstalledTree::desktopEntry()
 {
-    QFile file(path(QStringLiteral("share/applications/bexen-semaphores.desktop")));
+    QFile file(path(QStringLiteral("share/applications/invalid.bexen.semaphores.desktop")));
     QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(file.fileName() + ": " + file.errorString()));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
     // Comments (the licence line) may stand before the group; nothing else may.
@@ -83,7 +86,7 @@ void TestInstalledTree::desktopEntryValidates()
     if (validator.isEmpty())
         QSKIP("desktop-file-validate is not installed (Debian package desktop-file-utils)");
     QProcess validate;
-    validate.start(validator, {path(QStringLiteral("share/applications/bexen-semaphores.desktop"))});
+    validate.start(validator, {path(QStringLiteral("share/applications/invalid.bexen.semaphores.desktop"))});
     QVERIFY(validate.waitForFinished(30000));
     const QString said = QString::fromLocal8Bit(validate.readAllStandardOutput() + validate.readAllStandardError());
     QVERIFY2(validate.exitCode() == 0 && !said.contains(QLatin1String("error")), qPrintable(said));
@@ -116,6 +119,50 @@ void TestInstalledTree::pngIcons()
     QCOMPARE(image.pixelColor(0, 0), QColor(0, 255, 255));
     QCOMPARE(image.pixelColor(size - 1, 0), QColor(0, 255, 255));
     QVERIFY(image.pixelColor(size / 2, size * 3 / 8) != QColor(0, 255, 255));
+}
+
+void TestInstalledTree::documents_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::newRow("copyright") << "share/doc/bexen-semaphores/copyright";
+    QTest::newRow("changelog") << "share/doc/bexen-semaphores/changelog.gz";
+    QTest::newRow("bexen-ports(1)") << "share/man/man1/bexen-ports.1.gz";
+    QTest::newRow("bexen-semaphores(1)") << "share/man/man1/bexen-semaphores.1.gz";
+    QTest::newRow("metainfo") << "share/metainfo/bexen-semaphores.metainfo.xml";
+}
+
+void TestInstalledTree::documents()
+{
+    QFETCH(QString, document);
+    QFile file(path(document));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(document + " is not installed"));
+    const QByteArray head = file.read(10);
+    QVERIFY2(head.size() == 10, qPrintable(document + " is all but empty"));
+    if (document.endsWith(QLatin1String(".gz"))) {
+        // A gzip member begins 1f 8b; bytes 4 to 7 hold the time it was made, which must be 0 so
+        // that the same release always compresses to the same bytes.
+        QCOMPARE(head.left(2), QByteArray("\x1f\x8b"));
+        QCOMPARE(head.mid(4, 4), QByteArray(4, '\0'));
+    }
+}
+
+// Debian's copyright file holds the licence: every line of LICENSE, indented by one blank, with
+// " ." for an empty line, under the machine-readable format's first line.
+void TestInstalledTree::copyrightQuotesLicence()
+{
+    QFile licenceFile(QStringLiteral(BEXEN_SOURCE_DIR "/LICENSE"));
+    QFile copyrightFile(path(QStringLiteral("share/doc/bexen-semaphores/copyright")));
+    QVERIFY(licenceFile.open(QIODevice::ReadOnly | QIODevice::Text));
+    QVERIFY(copyrightFile.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString copyright = QString::fromUtf8(copyrightFile.readAll());
+    QVERIFY(copyright.startsWith(
+        QLatin1String("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n")));
+
+    QString quoted;
+    for (const QString &line : QString::fromUtf8(licenceFile.readAll()).trimmed().split(QLatin1Char('\n')))
+        quoted += line.isEmpty() ? QStringLiteral(" .\n") : QLatin1Char(' ') + line + QLatin1Char('\n');
+    QVERIFY2(copyright.contains(QLatin1String("\nLicense: Expat\n") + quoted),
+             "the copyright file does not quote LICENSE in full under License: Expat");
 }
 
 QTEST_GUILESS_MAIN(TestInstalledTree)
