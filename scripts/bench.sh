@@ -8,8 +8,12 @@
 #   d  the same tick with a 1 GiB sparse port file
 #
 # Then the panel runs for 35 s under Xvfb with port values that do not change, beside a bare Qt
-# window with the same 100 ms timer; the CPU time of each from the 5th to the 35th second (from
-# /proc/PID/task/*/schedstat, in nanoseconds) and their peak memory (VmHWM) are compared.
+# window with the same 100 ms timer and beside that window making the floor's eight accesses at
+# every tick; the CPU time of each from the 5th to the 35th second (from
+# /proc/PID/task/*/schedstat, in nanoseconds) and their peak memory (VmHWM) are compared. The
+# idle CPU goal holds the panel against the window making the floor's accesses: that is the least
+# a panel doing its eight accesses every 100 ms can cost. The bare window plus 300 ticks' worth of
+# a, measured back to back where the kernel's caches stay warm, is printed for information.
 # Ends with one line per goal: "GOAL <name>: <measured> (goal <= <limit>) met|missed".
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -86,8 +90,8 @@ pids+=("$panel")
 "$build/bench/bench_idle_window" >"$work/bare.log" 2>&1 &
 bare=$!
 pids+=("$bare")
-# Not a goal, an explanation: the floor's accesses made at the tick's pace, each after 100 ms
-# asleep, on a copy of the port file, cost more than the benchmark's back-to-back loop.
+# The idle floor: the floor's accesses made at the tick's pace, each after 100 ms asleep, on a
+# copy of the port file. They cost more than the benchmark's back-to-back loop.
 mkdir "$work/floor"
 cp "$work/tmp/emu_port.dat" "$work/floor/"
 TMPDIR="$work/floor" "$build/bench/bench_idle_window" --floor >"$work/floor.log" 2>&1 &
@@ -127,12 +131,13 @@ floor_cpu=$(awk -v bare="$bare_cpu" -v a="$a" -v n="$ticks" 'BEGIN { printf "%.0
 ms() { awk -v ns="$1" 'BEGIN { printf "%.2f ms", ns / 1e6 }'; }
 echo "  bare window CPU                  $(ms "$bare_cpu")"
 echo "  panel CPU                        $(ms "$panel_cpu")"
-echo "  panel's floor (bare + $ticks x a)  $(ms "$floor_cpu")"
-echo "  bare window making the floor's accesses at every tick  $(ms "$paced_cpu")"
+echo "  bare window making the floor's accesses at every tick (the floor)  $(ms "$paced_cpu")"
+echo "  warm-loop floor (bare + $ticks x a), for information  $(ms "$floor_cpu")"
 echo "  peak memory: panel ${panel_peak} KiB, bare window ${bare_peak} KiB"
-idle_cpu=$(ratio "$panel_cpu" "$floor_cpu")
+idle_cpu=$(ratio "$panel_cpu" "$paced_cpu")
 idle_memory=$(ratio "$panel_peak" "$bare_peak")
-echo "  panel CPU against the bare window making the floor's accesses: $(ratio "$panel_cpu" "$paced_cpu")"
+echo "  panel CPU against the warm-loop floor, for information: $(ratio "$panel_cpu" "$floor_cpu")"
+echo "  the floor against the warm-loop floor: $(ratio "$paced_cpu" "$floor_cpu")"
 
 echo
 goal() {
@@ -142,5 +147,5 @@ goal() {
 }
 goal "c/a" "$ca" 1.25
 goal "d/c" "$dc" 1.1
-goal "idle CPU" "$idle_cpu" 1.25
+goal "idle CPU" "$idle_cpu" 1.10
 goal "idle memory" "$idle_memory" 1.2

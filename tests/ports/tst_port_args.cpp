@@ -5,7 +5,7 @@
 
 using namespace bexen::ports;
 
-enum class Parser { Port, Value, Interval };
+enum class Parser { Port, Value };
 Q_DECLARE_METATYPE(Parser)
 
 class TestPortArgs : public QObject {
@@ -63,16 +63,6 @@ void TestPortArgs::wholeNumbers_data()
     QTest::newRow("value: binary-looking is decimal") << Parser::Value << "101" << true << 101;
     QTest::newRow("value: empty") << Parser::Value << "" << false << 0;
     QTest::newRow("value: word") << Parser::Value << "green" << false << 0;
-
-    // intervals in milliseconds
-    QTest::newRow("interval: panel period") << Parser::Interval << "100" << true << 100;
-    QTest::newRow("interval: shortest") << Parser::Interval << "1" << true << 1;
-    QTest::newRow("interval: an hour") << Parser::Interval << "3600000" << true << 3600000;
-    QTest::newRow("interval: zero would spin") << Parser::Interval << "0" << false << 0;
-    QTest::newRow("interval: over an hour") << Parser::Interval << "3600001" << false << 0;
-    QTest::newRow("interval: seconds are not accepted") << Parser::Interval << "0.5" << false << 0;
-    QTest::newRow("interval: unit suffix") << Parser::Interval << "100ms" << false << 0;
-    QTest::newRow("interval: negative") << Parser::Interval << "-100" << false << 0;
 }
 
 void TestPortArgs::wholeNumbers()
@@ -92,10 +82,6 @@ void TestPortArgs::wholeNumbers()
     case Parser::Value:
         if (const auto value = parseByteValue(s))
             parsed = *value;
-        break;
-    case Parser::Interval:
-        if (const auto ms = parseIntervalMs(s))
-            parsed = static_cast<int>(*ms);
         break;
     }
     QCOMPARE(parsed.has_value(), accepted);

@@ -80,6 +80,7 @@ private slots:
     void portFileBecomesADirectory();
 
     void help();
+    void commandHelp_data();
     void commandHelp();
     void version();
 };
@@ -146,6 +147,10 @@ void TestPortsCommands::badArguments_data()
                                         << "bexen-ports: dump: takes no arguments";
     QTest::newRow("dump unknown option") << QStringList{"dump", "--all"}
                                          << "bexen-ports: dump: unknown option \"--all\"";
+    QTest::newRow("dump then another command") << QStringList{"dump", "get", "150"}
+                                               << "bexen-ports: dump: takes no arguments, but got \"get\"";
+    QTest::newRow("get unknown option before a bad port") << QStringList{"get", "-x", "99"}
+                                                          << "bexen-ports: get: unknown option \"-x\"";
     QTest::newRow("where negative") << QStringList{"where", "-1"}
                                     << "bexen-ports: where: takes no arguments, but got \"-1\"";
 
@@ -153,7 +158,7 @@ void TestPortsCommands::badArguments_data()
     QTest::newRow("watch interval missing") << QStringList{"watch", "--interval"}
                                             << "bexen-ports: watch: --interval needs";
     QTest::newRow("watch interval 0") << QStringList{"watch", "--interval", "0"}
-                                      << "bexen-ports: watch: interval \"0\" is not";
+                                      << "bexen-ports: watch: --interval \"0\" is not";
     QTest::newRow("watch interval word") << QStringList{"watch", "--interval=fast"}
                                          << "interval \"fast\" is not";
     QTest::newRow("watch interval seconds") << QStringList{"watch", "--interval", "0.1"}
@@ -184,7 +189,9 @@ void TestPortsCommands::badArguments_data()
     QTest::newRow("watch --check unknown option") << QStringList{"watch", "--check", "--strict"}
                                     << "bexen-ports: watch --check: unknown option \"--strict\"";
     QTest::newRow("watch --check stray argument") << QStringList{"watch", "--check", "160"} << "unexpected argument \"160\"";
-    QTest::newRow("watch --check dash before a digit") << QStringList{"watch", "--check", "-5"} << "unknown option \"-5\"";
+    QTest::newRow("watch --check dash before a digit") << QStringList{"watch", "--check", "-5"} << "unexpected argument \"-5\"";
+    QTest::newRow("watch max wait without check") << QStringList{"watch", "--max-wait", "5"}
+                                                  << "bexen-ports: watch: --max-wait requires --check";
     QTest::newRow("demo yellow shorter than two polls") << QStringList{"demo", "--yellow", "0.1"}
                                                    << "bexen-ports: demo: --yellow must be at least 0.2 s";
     QTest::newRow("demo all red zero") << QStringList{"demo", "--all-red", "0"} << "--all-red must be at least 0.2 s";
@@ -197,6 +204,8 @@ void TestPortsCommands::badArguments_data()
     QTest::newRow("demo max green below min green") << QStringList{"demo", "--min-green", "10", "--max-green", "5"}
                                                << "--max-green must not be shorter than --min-green (10.000 s)";
     QTest::newRow("demo unknown option") << QStringList{"demo", "--fast"} << "bexen-ports: demo: unknown option \"--fast\"";
+    QTest::newRow("demo option twice") << QStringList{"demo", "--yellow", "2", "--yellow=3"}
+                                       << "bexen-ports: demo: --yellow given twice";
     QTest::newRow("demo stray argument") << QStringList{"demo", "5"} << "bexen-ports: demo: unexpected argument \"5\"";
 
     // play: the whole script is read and found sound first. "@" stands for the private
@@ -223,7 +232,7 @@ void TestPortsCommands::badArguments_data()
             << QStringList{"record", "a.csv", "b.csv"}
             << "bexen-ports: record: unexpected argument \"b.csv\" after FILE \"a.csv\"";
     QTest::newRow("record format xml") << QStringList{"record", "--format", "xml", "a.csv"}
-                                       << "bexen-ports: record: format \"xml\" is neither csv nor vcd";
+                                       << "bexen-ports: record: --format \"xml\" is neither csv nor vcd";
     QTest::newRow("record format missing") << QStringList{"record", "a.csv", "--format"}
                                            << "bexen-ports: record: --format needs csv or vcd";
     QTest::newRow("record duration junk")
@@ -232,7 +241,7 @@ void TestPortsCommands::badArguments_data()
     QTest::newRow("record duration negative") << QStringList{"record", "--duration=-3", "a.csv"}
                                               << "bexen-ports: record: --duration \"-3\" is not";
     QTest::newRow("record interval zero") << QStringList{"record", "--interval", "0", "a.csv"}
-                                          << "bexen-ports: record: interval \"0\" is not";
+                                          << "bexen-ports: record: --interval \"0\" is not";
     QTest::newRow("record unknown option") << QStringList{"record", "--append", "a.csv"}
                                            << "bexen-ports: record: unknown option \"--append\"";
 
@@ -241,6 +250,8 @@ void TestPortsCommands::badArguments_data()
                                        << "bexen-ports: --file needs a PATH";
     QTest::newRow("file empty") << QStringList{"--file", "", "set", "150", "1"}
                                 << "bexen-ports: --file needs a PATH, not an empty one";
+    QTest::newRow("file empty with = after the command") << QStringList{"set", "150", "1", "--file="}
+                                                         << "--file needs a PATH, not an empty one";
     QTest::newRow("file empty with =") << QStringList{"--file=", "set", "150", "1"}
                                        << "--file needs a PATH, not an empty one";
     QTest::newRow("file twice") << QStringList{"--file", "a", "--file", "b", "set", "150", "1"}
@@ -304,6 +315,10 @@ void TestPortsCommands::setThenGet()
     QCOMPARE(get.code, 0);
     QCOMPARE(get.out, QString("5\n4\n0\n255\n5\n"));
     QCOMPARE(get.err, QString());
+
+    // Leading zeros are still decimal: "010" is ten, not eight.
+    QCOMPARE(run({"set", "0161", "010"}).code, 0);
+    QCOMPARE(run({"get", "161"}).out, QString("10\n"));
 
     // The same port twice in one set: the later value stays.
     QCOMPARE(run({"set", "160", "1", "160", "3"}).code, 0);
@@ -705,30 +720,68 @@ void TestPortsCommands::portFileBecomesADirectory()
 void TestPortsCommands::help()
 {
     for (const QStringList &args : {QStringList{"--help"}, QStringList{"-h"},
-                                    QStringList{"--help", "nonsense"}}) {
+                                    QStringList{"--help", "nonsense"},
+                                    QStringList{"nonsense", "--help"}}) {
         const CliOutcome o = run(args);
         QCOMPARE(o.code, 0);
         QCOMPARE(o.err, QString());
         QVERIFY(o.out.startsWith("Usage: bexen-ports [--file PATH] COMMAND [ARGUMENTS]...\n"));
+        // Every command, and every option of every command, one to a line: a manual page is
+        // made from this help.
         for (const char *line : {"\n  where ", "\n  get PORT... ",
                                  "\n  set PORT VALUE [PORT VALUE]... ", "\n  dump ",
-                                 "\n  watch [--interval MS]", "\n  --file PATH ",
-                                 "\n  --version "})
+                                 "\n  watch [OPTIONS] ", "\n  demo [OPTIONS] ",
+                                 "\n  record [OPTIONS] FILE ", "\n  play SCRIPT ",
+                                 "\n  chart [OPTIONS] RECORDING OUT ",
+                                 "\n  --file PATH ", "\n  -h, --help ", "\n  --version ",
+                                 "\n  --interval MS ", "\n  --check ", "\n  --max-wait S ",
+                                 "\n  --duration S ", "\n  --min-green S ", "\n  --max-green S ",
+                                 "\n  --yellow S ", "\n  --red-yellow S ", "\n  --all-red S ",
+                                 "\n  --format F ", "\n  SCRIPT ", "\n  RECORDING ", "\n  OUT ",
+                                 "\n  --from S ", "\n  --to S ", "\nExit status: "})
             QVERIFY2(o.out.contains(QLatin1String(line)), line);
+        for (const QString &line : o.out.split('\n'))
+            QVERIFY2(line.size() <= 80, qPrintable(line));
     }
+}
+
+void TestPortsCommands::commandHelp_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("usage"); // the first line
+    QTest::addColumn<QString>("option"); // a line of the command's options
+
+    // --help wins over the command's own work and over a bad value, wherever it stands.
+    QTest::newRow("set, after its pairs") << QStringList{"set", "150", "1", "--help"}
+            << "Usage: bexen-ports [--file PATH] set PORT VALUE [PORT VALUE]..." << "";
+    QTest::newRow("get, after a bad port") << QStringList{"get", "99", "-h"}
+            << "Usage: bexen-ports [--file PATH] get PORT..." << "";
+    QTest::newRow("demo, after a bad value") << QStringList{"demo", "--yellow", "0.1", "--help"}
+            << "Usage: bexen-ports [--file PATH] demo [OPTIONS]" << "\n  --yellow S ";
+    QTest::newRow("watch, before its options") << QStringList{"watch", "--help", "--interval", "0"}
+            << "Usage: bexen-ports [--file PATH] watch [OPTIONS]" << "\n  --interval MS ";
+    QTest::newRow("record, --file after it") << QStringList{"record", "--help", "--file", "x"}
+            << "Usage: bexen-ports [--file PATH] record [OPTIONS] FILE" << "\n  --format F ";
 }
 
 void TestPortsCommands::commandHelp()
 {
+    QFETCH(QStringList, args);
+    QFETCH(QString, usage);
+    QFETCH(QString, option);
+
     PrivateTmpDir tmp;
     QVERIFY(tmp.isValid());
-    // --help wins over the command's own work, wherever it stands: nothing is written.
-    const CliOutcome o = run({"set", "150", "1", "--help"});
+    const CliOutcome o = run(args);
     QCOMPARE(o.code, 0);
-    QVERIFY(o.out.startsWith("Usage: bexen-ports [--file PATH] set PORT VALUE [PORT VALUE]...\n"));
-    QVERIFY(!QFileInfo::exists(tmp.portFile()));
-
-    QVERIFY(run({"watch", "--help"}).out.contains("--interval MS"));
+    QCOMPARE(o.err, QString());
+    QCOMPARE(o.out.section('\n', 0, 0), usage);
+    QVERIFY2(o.out.contains(option), qPrintable(o.out));
+    QVERIFY(o.out.contains("\nExit status: "));
+    // Help fits an 80-column terminal, and a manual page made from it.
+    for (const QString &line : o.out.split('\n'))
+        QVERIFY2(line.size() <= 80, qPrintable(line));
+    QVERIFY(QDir(tmp.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
 
 void TestPortsCommands::version()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "chart.h"
 
+#include "command_line.h"
 #include "port_args.h"
 #include "recorder.h"
 
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <random>
 
 namespace bexen::ports {
@@ -615,35 +617,24 @@ int chartRecording(Context &ctx, const ChartOptions &options)
     return kExitOk;
 }
 
-int runChart(Context &ctx, const Args &args)
+void addChartCommand(CommandLine &line)
 {
-    constexpr std::string_view command = "chart";
-    ChartOptions options;
-    std::vector<std::string> paths;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        ParsedOption o = takeSecondsOption(args, i, "--max-wait", options.maxWait);
-        if (!o.matched)
-            o = takeSecondsOption(args, i, "--from", options.from);
-        if (!o.matched)
-            o = takeSecondsOption(args, i, "--to", options.to);
-        if (o.error)
-            return ctx.failUsage(command, *o.error);
-        if (o.matched)
-            continue;
-        if (looksLikeOption(args[i]))
-            return ctx.failUsage(command, unknownOption(args[i]));
-        if (paths.size() == 2)
-            return ctx.failUsage(command, "unexpected argument " + quoteArgument(args[i])
-                                         + " after OUT " + quoteArgument(paths[1]));
-        paths.push_back(args[i]);
-    }
-    if (paths.empty())
-        return ctx.failUsage(command, "missing RECORDING, the CSV recording to chart");
-    if (paths.size() == 1)
-        return ctx.failUsage(command, "missing OUT, the SVG file to draw the chart into");
-    options.recording = paths[0];
-    options.out = paths[1];
-    return chartRecording(ctx, options);
+    auto options = std::make_shared<ChartOptions>();
+    CLI::App &chart = line.addCommand(
+            "chart", "draw a CSV recording as a timing chart in SVG, every violation marked",
+            [options](Context &ctx) { return chartRecording(ctx, *options); });
+    line.addPath(chart, "RECORDING", options->recording, "a CSV recording made by record",
+                 "RECORDING must not be empty", "missing RECORDING, the CSV recording to chart");
+    line.addPath(chart, "OUT", options->out,
+                 "the SVG file to write: one lane per light and per sensor, and a mark at each "
+                 "violation watch --check would have reported",
+                 "OUT must not be empty", "missing OUT, the SVG file to draw the chart into");
+    line.addSeconds(chart, "--max-wait", options->maxWait,
+                    "the longest a car may wait for green, as for watch --check (default 60)");
+    line.addSeconds(chart, "--from", options->from,
+                    "start the chart S seconds into the recording (default: its start)");
+    line.addSeconds(chart, "--to", options->to,
+                    "end it S seconds into the recording (default: its end)");
 }
 
 } // namespace bexen::ports

@@ -13,9 +13,11 @@
 
 namespace bexen::ports {
 
+class CommandLine;
+
 // `bexen-ports chart RECORDING OUT`: a timing chart in SVG of a run that record wrote to CSV.
-// Parses the command's arguments into ChartOptions and hands them to chartRecording.
-int runChart(Context &ctx, const Args &args);
+// Its options fill ChartOptions, and chartRecording draws the chart.
+void addChartCommand(CommandLine &line);
 
 struct ChartOptions {
     std::string recording; // the CSV file

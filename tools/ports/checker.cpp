@@ -196,26 +196,4 @@ int checkJunction(JunctionPorts &ports, Context &ctx, const CheckOptions &option
     return checker.total() == 0 ? kExitOk : kExitViolations;
 }
 
-int runCheckedWatch(Context &ctx, const Args &args)
-{
-    constexpr std::string_view command = "watch --check";
-    CheckOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--check")
-            continue;
-        ParsedOption o = takeIntervalOption(args, i, options.interval);
-        if (!o.matched)
-            o = takeSecondsOption(args, i, "--max-wait", options.maxWait);
-        if (!o.matched)
-            o = takeSecondsOption(args, i, "--duration", options.duration);
-        if (!o.matched)
-            return ctx.failUsage(command, strayArgument(args[i]));
-        if (o.error)
-            return ctx.failUsage(command, *o.error);
-    }
-
-    ContextPorts ports(ctx, io::WhenMissing::ReadZero);
-    return checkJunction(ports, ctx, options);
-}
-
 } // namespace bexen::ports

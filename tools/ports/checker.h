@@ -13,9 +13,6 @@
 
 namespace bexen::ports {
 
-// `watch --check`: `args` are the watch command's arguments, --check among them.
-int runCheckedWatch(Context &ctx, const Args &args);
-
 // The rules a controller of the junction must keep.
 enum class Rule {
     ValueOutOfRange, // a light byte outside 0..4

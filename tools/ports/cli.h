@@ -8,7 +8,6 @@
 #include <functional>
 #include <optional>
 #include <ostream>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,16 +49,6 @@ struct Context {
 };
 
 using Args = std::vector<std::string>;
-
-struct Command {
-    std::string_view name;
-    std::string_view arguments; // as in the usage line, e.g. "PORT..."
-    std::string_view summary; // one line for --help
-    std::string_view details; // the command's options, one per line; may be empty
-    int (*run)(Context &, const Args &);
-};
-
-std::span<const Command> commands();
 
 // A user's argument as an error line shows it: in double quotes, with control characters and
 // quotes escaped so a stray byte cannot play tricks on the terminal.

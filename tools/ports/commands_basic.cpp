@@ -2,12 +2,14 @@
 #include "commands_basic.h"
 
 #include "checker.h"
+#include "command_line.h"
 #include "junction_ports.h"
 #include "port_args.h"
 #include "port_view.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -17,34 +19,8 @@ namespace bexen::ports {
 
 namespace {
 
-// These commands take port numbers, so "-150" is a port out of range; the others follow suit.
-constexpr DashNumber kDashNumber = DashNumber::IsArgument;
-
-std::string badPort(const std::string &arg)
+int runWhere(Context &ctx)
 {
-    return "port " + quoteArgument(arg) + " is not a whole number from "
-            + std::to_string(kLowestPort) + " to " + std::to_string(kHighestPort);
-}
-
-std::string badValue(const std::string &arg)
-{
-    return "value " + quoteArgument(arg) + " is not a whole number from 0 to 255";
-}
-
-int refuseArguments(Context &ctx, std::string_view command, const Args &args)
-{
-    const std::string &first = args.front();
-    if (looksLikeOption(first, kDashNumber))
-        return ctx.failUsage(command, unknownOption(first));
-    return ctx.failUsage(command, "takes no arguments, but got " + quoteArgument(first));
-}
-
-} // namespace
-
-int runWhere(Context &ctx, const Args &args)
-{
-    if (!args.empty())
-        return refuseArguments(ctx, "where", args);
     const io::PortFileLocation location = ctx.portFile();
     if (location.error)
         return ctx.failAccess(*location.error);
@@ -52,20 +28,8 @@ int runWhere(Context &ctx, const Args &args)
     return kExitOk;
 }
 
-int runGet(Context &ctx, const Args &args)
+int runGet(Context &ctx, const std::vector<std::int32_t> &ports)
 {
-    if (args.empty())
-        return ctx.failUsage("get", "missing PORT");
-    std::vector<std::int32_t> ports;
-    for (const std::string &arg : args) {
-        if (looksLikeOption(arg, kDashNumber))
-            return ctx.failUsage("get", unknownOption(arg));
-        const auto port = parsePort(arg);
-        if (!port)
-            return ctx.failUsage("get", badPort(arg));
-        ports.push_back(*port);
-    }
-
     // All reads first: a script must not take half an answer for a whole one.
     std::vector<std::uint8_t> values;
     for (std::int32_t port : ports) {
@@ -79,38 +43,19 @@ int runGet(Context &ctx, const Args &args)
     return kExitOk;
 }
 
-int runSet(Context &ctx, const Args &args)
+// `portValues` holds each port followed by its value.
+int runSet(Context &ctx, const std::vector<std::int32_t> &portValues)
 {
-    if (args.empty())
-        return ctx.failUsage("set", "missing PORT VALUE");
-    std::vector<std::pair<std::int32_t, std::uint8_t>> writes;
-    for (std::size_t i = 0; i < args.size(); i += 2) {
-        const std::string &portArg = args[i];
-        if (looksLikeOption(portArg, kDashNumber))
-            return ctx.failUsage("set", unknownOption(portArg));
-        const auto port = parsePort(portArg);
-        if (!port)
-            return ctx.failUsage("set", badPort(portArg));
-        if (i + 1 >= args.size())
-            return ctx.failUsage("set", "missing VALUE for port " + portArg);
-        const std::string &valueArg = args[i + 1];
-        const auto value = parseByteValue(valueArg);
-        if (!value)
-            return ctx.failUsage("set", badValue(valueArg));
-        writes.emplace_back(*port, *value);
-    }
-
-    for (const auto &[port, value] : writes) {
-        if (auto error = ctx.write(port, value))
+    for (std::size_t i = 0; i + 1 < portValues.size(); i += 2) {
+        const auto value = static_cast<std::uint8_t>(portValues[i + 1]);
+        if (auto error = ctx.write(portValues[i], value))
             return ctx.failAccess(*error);
     }
     return kExitOk;
 }
 
-int runDump(Context &ctx, const Args &args)
+int runDump(Context &ctx)
 {
-    if (!args.empty())
-        return refuseArguments(ctx, "dump", args);
     const io::PortFileLocation location = ctx.portFile();
     if (location.error)
         return ctx.failAccess(*location.error);
@@ -127,20 +72,8 @@ int runDump(Context &ctx, const Args &args)
     return kExitOk;
 }
 
-int runWatch(Context &ctx, const Args &args)
+int runWatch(Context &ctx, Clock::Duration interval)
 {
-    if (std::find(args.begin(), args.end(), "--check") != args.end())
-        return runCheckedWatch(ctx, args);
-
-    Clock::Duration interval = kPanelPoll;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const ParsedOption o = takeIntervalOption(args, i, interval);
-        if (!o.matched)
-            return ctx.failUsage("watch", strayArgument(args[i], kDashNumber));
-        if (o.error)
-            return ctx.failUsage("watch", *o.error);
-    }
-
     // The first sample prints every port; later ones only the ports that changed.
     ContextPorts ports(ctx, io::WhenMissing::ReadZero);
     std::optional<JunctionState> seen;
@@ -158,6 +91,75 @@ int runWatch(Context &ctx, const Args &args)
     };
     sampleEvery(ctx.clock, interval, std::nullopt, [&] { return ctx.stopping(); }, sample);
     return kExitOk;
+}
+
+} // namespace
+
+void addWhereCommand(CommandLine &line)
+{
+    line.addCommand("where", "print the path of the port file", runWhere);
+}
+
+void addGetCommand(CommandLine &line)
+{
+    auto ports = std::make_shared<std::vector<std::int32_t>>();
+    CLI::App &get = line.addCommand("get", "print each port's byte in decimal, one per line",
+                                    [ports](Context &ctx) { return runGet(ctx, *ports); });
+    line.addPorts(get, "PORT", *ports, "", "missing PORT");
+}
+
+void addSetCommand(CommandLine &line)
+{
+    auto writes = std::make_shared<std::vector<std::int32_t>>();
+    CLI::App &set = line.addCommand("set", "store each byte, creating the port file if it is missing",
+                                    [writes](Context &ctx) { return runSet(ctx, *writes); });
+    const CLI::Option *pairs =
+            line.addPortValues(set, "PORT VALUE", *writes, "", "missing PORT VALUE");
+    // Nothing is written unless every port has its value.
+    line.addCheck(set, [pairs]() -> std::optional<std::string> {
+        const auto &words = pairs->results();
+        if (words.size() % 2 == 0)
+            return std::nullopt;
+        return "missing VALUE for port " + words.back();
+    });
+}
+
+void addDumpCommand(CommandLine &line)
+{
+    line.addCommand("dump", "show the sensors (port 150) and the four lights (ports 160 to 163)",
+                    runDump);
+}
+
+void addWatchCommand(CommandLine &line)
+{
+    struct Options {
+        bool check = false;
+        CheckOptions checking;
+    };
+    auto options = std::make_shared<Options>();
+    CLI::App &watch = line.addCommand(
+            "watch", "print a timed line whenever the sensors or a light change, until Ctrl-C",
+            [options](Context &ctx) {
+                if (!options->check)
+                    return runWatch(ctx, options->checking.interval);
+                ContextPorts ports(ctx, io::WhenMissing::ReadZero);
+                return checkJunction(ports, ctx, options->checking);
+            });
+    line.setLabel(watch, [options] { return options->check ? "watch --check" : "watch"; });
+    line.addMilliseconds(watch, "--interval", options->checking.interval,
+                         "poll every MS milliseconds (default 100, as the panel does)");
+    CLI::Option *check = line.addFlag(
+            watch, "--check",
+            options->check,
+            "report only the junction's violations, as they happen: a light value outside 0..4, "
+            "both roads moving, a light changing where its cycle does not go, a car left "
+            "waiting; a summary at the end, exit status 3 when anything was violated");
+    line.addSeconds(watch, "--max-wait", options->checking.maxWait,
+                    "with --check: the longest a car may wait for green (default 60)")
+            ->needs(check);
+    line.addSeconds(watch, "--duration", options->checking.duration,
+                    "with --check: stop after S seconds")
+            ->needs(check);
 }
 
 } // namespace bexen::ports

@@ -5,10 +5,13 @@
 
 namespace bexen::ports {
 
-int runWhere(Context &ctx, const Args &args);
-int runGet(Context &ctx, const Args &args);
-int runSet(Context &ctx, const Args &args);
-int runDump(Context &ctx, const Args &args);
-int runWatch(Context &ctx, const Args &args);
+class CommandLine;
+
+// where, get, set, dump and watch (with watch --check), each added to the tool's command line.
+void addWhereCommand(CommandLine &line);
+void addGetCommand(CommandLine &line);
+void addSetCommand(CommandLine &line);
+void addDumpCommand(CommandLine &line);
+void addWatchCommand(CommandLine &line);
 
 } // namespace bexen::ports

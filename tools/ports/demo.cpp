@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "demo.h"
 
+#include "command_line.h"
 #include "port_args.h"
 
 #include <algorithm>
@@ -173,46 +174,17 @@ void JunctionDemo::note(std::string_view text)
     m_log << formatTimestamp(m_clock.wallNow()) << "  " << text << std::endl;
 }
 
-int runDemo(Context &ctx, const Args &args)
-{
-    constexpr std::string_view command = "demo";
+namespace {
+
+struct DemoOptions {
     DemoTimes times;
     std::optional<Clock::Duration> duration;
+};
 
-    struct PhaseOption {
-        std::string_view name;
-        Clock::Duration DemoTimes::*time;
-    };
-    constexpr std::array<PhaseOption, 4> phases{{
-        {"--min-green", &DemoTimes::minGreen},
-        {"--yellow", &DemoTimes::yellow},
-        {"--red-yellow", &DemoTimes::redYellow},
-        {"--all-red", &DemoTimes::allRed},
-    }};
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        ParsedOption o;
-        for (const PhaseOption &phase : phases) {
-            o = takeSecondsOption(args, i, phase.name, times.*phase.time);
-            if (!o.matched)
-                continue;
-            if (!o.error && times.*phase.time < kShortestShown)
-                o.error = std::string(phase.name) + " must be at least 0.2 s, two polls of the panel";
-            break;
-        }
-        if (!o.matched)
-            o = takeSecondsOption(args, i, "--max-green", times.maxGreen);
-        if (!o.matched)
-            o = takeSecondsOption(args, i, "--duration", duration);
-        if (!o.matched)
-            return ctx.failUsage(command, strayArgument(args[i]));
-        if (o.error)
-            return ctx.failUsage(command, *o.error);
-    }
-    if (times.maxGreen && *times.maxGreen < times.minGreen)
-        return ctx.failUsage(command, "--max-green must not be shorter than --min-green ("
-                                      + formatSeconds(times.minGreen) + " s)");
-
+int runDemo(Context &ctx, const DemoOptions &options)
+{
+    const DemoTimes &times = options.times;
+    const std::optional<Clock::Duration> &duration = options.duration;
     const io::PortFileLocation file = ctx.portFile();
     if (file.error)
         return ctx.failAccess(*file.error);
@@ -227,6 +199,53 @@ int runDemo(Context &ctx, const Args &args)
     JunctionDemo demo(ports, ctx.clock, times, stop, ctx.out);
     demo.run();
     return kExitOk;
+}
+
+} // namespace
+
+void addDemoCommand(CommandLine &line)
+{
+    auto options = std::make_shared<DemoOptions>();
+    CLI::App &demo = line.addCommand(
+            "demo", "play the emulated program: drive the lights from the sensors, until Ctrl-C",
+            [options](Context &ctx) { return runDemo(ctx, *options); });
+
+    struct Phase {
+        const char *name;
+        Clock::Duration DemoTimes::*time;
+        const char *description;
+    };
+    const Phase phases[] = {
+        {"--min-green", &DemoTimes::minGreen,
+         "shortest green before a car across takes its turn (default 5)"},
+        {"--yellow", &DemoTimes::yellow, "yellow after green (default 2)"},
+        {"--red-yellow", &DemoTimes::redYellow, "red and yellow before green (default 1)"},
+        {"--all-red", &DemoTimes::allRed, "every light red between the two roads' turns (default 1)"},
+    };
+    for (const Phase &phase : phases) {
+        const std::string name = phase.name;
+        line.addSeconds(demo, name, options->times.*phase.time, phase.description)
+                ->check(CLI::Validator(
+                        [name](std::string &ms) {
+                            // The value is whole milliseconds by now.
+                            return std::stoll(ms) < kShortestShown.count()
+                                    ? name + " must be at least 0.2 s, two polls of the panel"
+                                    : std::string();
+                        },
+                        ""));
+        if (phase.time == &DemoTimes::minGreen)
+            line.addSeconds(demo, "--max-green", options->times.maxGreen,
+                            "longest green even with no car across (default: none)");
+    }
+    line.addSeconds(demo, "--duration", options->duration, "stop after S seconds, as Ctrl-C does");
+    line.addCheck(demo, [options]() -> std::optional<std::string> {
+        const DemoTimes &times = options->times;
+        if (times.maxGreen && *times.maxGreen < times.minGreen)
+            return "--max-green must not be shorter than --min-green ("
+                    + formatSeconds(times.minGreen) + " s)";
+        return std::nullopt;
+    });
+    demo.footer("Ctrl-C ends the running phase safely and leaves every light red.");
 }
 
 } // namespace bexen::ports

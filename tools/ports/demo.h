@@ -11,8 +11,10 @@
 
 namespace bexen::ports {
 
+class CommandLine;
+
 // `bexen-ports demo`: a correct controller in place of the emulated program.
-int runDemo(Context &ctx, const Args &args);
+void addDemoCommand(CommandLine &line);
 
 struct DemoTimes {
     Clock::Duration minGreen{5'000};

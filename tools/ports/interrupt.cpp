@@ -19,6 +19,10 @@ void installStopHandler()
 {
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
+#ifdef SIGHUP
+    // A closed terminal hangs up every program it started: the demo still leaves the lights red.
+    std::signal(SIGHUP, onStopSignal);
+#endif
 }
 
 bool stopRequested()

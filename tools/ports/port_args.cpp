@@ -34,11 +34,6 @@ std::optional<std::uint8_t> parseByteValue(std::string_view text)
     return parseWholeNumberAs<std::uint8_t>(text, 0, 255);
 }
 
-std::optional<std::uint32_t> parseIntervalMs(std::string_view text)
-{
-    return parseWholeNumberAs<std::uint32_t>(text, 1, kLongestIntervalMs);
-}
-
 std::optional<Clock::Duration> parseSeconds(std::string_view text)
 {
     constexpr std::int64_t maxSeconds = 1'000'000;
@@ -82,94 +77,6 @@ std::string formatSeconds(Clock::Duration d)
                   static_cast<long long>((ms < 0 ? -ms : ms) / 1000),
                   static_cast<long long>((ms < 0 ? -ms : ms) % 1000));
     return buffer;
-}
-
-OptionMatch takeOption(const Args &args, std::size_t &i, std::string_view name, std::string &value)
-{
-    const std::string_view arg = args[i];
-    if (arg == name) {
-        if (i + 1 >= args.size())
-            return OptionMatch::MissingValue;
-        value = args[++i];
-        return OptionMatch::Taken;
-    }
-    if (arg.size() > name.size() && arg.starts_with(name) && arg[name.size()] == '=') {
-        value = std::string(arg.substr(name.size() + 1));
-        return OptionMatch::Taken;
-    }
-    return OptionMatch::Other;
-}
-
-bool looksLikeOption(std::string_view arg, DashNumber dashNumber)
-{
-    if (arg.size() < 2 || arg[0] != '-')
-        return false;
-    return dashNumber == DashNumber::IsOption || arg[1] < '0' || arg[1] > '9';
-}
-
-std::string unknownOption(std::string_view arg)
-{
-    return "unknown option " + quoteArgument(arg);
-}
-
-std::string strayArgument(std::string_view arg, DashNumber dashNumber)
-{
-    if (looksLikeOption(arg, dashNumber))
-        return unknownOption(arg);
-    return "unexpected argument " + quoteArgument(arg);
-}
-
-ParsedOption takeSecondsOption(const Args &args, std::size_t &i, std::string_view name,
-                               Clock::Duration &target)
-{
-    std::string value;
-    switch (takeOption(args, i, name, value)) {
-    case OptionMatch::Other:
-        return {};
-    case OptionMatch::MissingValue:
-        return {true, std::string(name) + " needs a number of seconds"};
-    case OptionMatch::Taken:
-        break;
-    }
-    const auto seconds = parseSeconds(value);
-    if (!seconds) {
-        return {true, std::string(name) + " " + quoteArgument(value)
-                              + " is not a number of seconds (digits, optionally a point and"
-                                " decimals; at most 1000000)"};
-    }
-    target = *seconds;
-    return {true, std::nullopt};
-}
-
-ParsedOption takeSecondsOption(const Args &args, std::size_t &i, std::string_view name,
-                               std::optional<Clock::Duration> &target)
-{
-    Clock::Duration seconds{};
-    const ParsedOption parsed = takeSecondsOption(args, i, name, seconds);
-    if (parsed.matched && !parsed.error)
-        target = seconds;
-    return parsed;
-}
-
-ParsedOption takeIntervalOption(const Args &args, std::size_t &i, Clock::Duration &target)
-{
-    std::string value;
-    switch (takeOption(args, i, "--interval", value)) {
-    case OptionMatch::Other:
-        return {};
-    case OptionMatch::MissingValue:
-        return {true, "--interval needs a number of milliseconds"};
-    case OptionMatch::Taken:
-        break;
-    }
-    const auto ms = parseIntervalMs(value);
-    if (!ms) {
-        return {true, "interval " + quoteArgument(value)
-                              + " is not a whole number of milliseconds from 1 to "
-                              + std::to_string(kLongestIntervalMs)};
-    }
-    target = Clock::Duration{*ms};
-    return {true, std::nullopt};
 }
 
 } // namespace bexen::ports

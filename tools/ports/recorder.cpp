@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "recorder.h"
 
+#include "command_line.h"
 #include "port_args.h"
 #include "version.h"
 
@@ -179,58 +180,33 @@ Clock::Duration recordJunction(JunctionPorts &ports, Clock &clock, RecordSink &s
     }
 }
 
-int runRecord(Context &ctx, const Args &args)
-{
-    constexpr std::string_view command = "record";
-    std::optional<std::string> target;
-    RecordFormat format = RecordFormat::Csv;
-    RecordOptions options;
+namespace {
 
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string value;
-        if (const auto m = takeOption(args, i, "--format", value); m != OptionMatch::Other) {
-            if (m == OptionMatch::MissingValue)
-                return ctx.failUsage(command, "--format needs csv or vcd");
-            if (value == "csv")
-                format = RecordFormat::Csv;
-            else if (value == "vcd")
-                format = RecordFormat::Vcd;
-            else
-                return ctx.failUsage(command, "format " + quoteArgument(value)
-                                             + " is neither csv nor vcd");
-            continue;
-        }
-        ParsedOption o = takeIntervalOption(args, i, options.interval);
-        if (!o.matched)
-            o = takeSecondsOption(args, i, "--duration", options.duration);
-        if (o.error)
-            return ctx.failUsage(command, *o.error);
-        if (o.matched)
-            continue;
-        if (looksLikeOption(args[i]))
-            return ctx.failUsage(command, unknownOption(args[i]));
-        if (target)
-            return ctx.failUsage(command, "unexpected argument " + quoteArgument(args[i])
-                                         + " after FILE " + quoteArgument(*target));
-        if (args[i].empty())
-            return ctx.failUsage(command, "FILE must not be empty");
-        target = args[i];
-    }
-    if (!target)
-        return ctx.failUsage(command, "missing FILE to record into");
+struct RecordCommand {
+    std::string target;
+    std::string format = "csv";
+    RecordOptions options;
+};
+
+int runRecord(Context &ctx, const RecordCommand &command)
+{
+    constexpr std::string_view name = "record";
+    const std::string &target = command.target;
+    const RecordFormat format = command.format == "vcd" ? RecordFormat::Vcd : RecordFormat::Csv;
+    const RecordOptions &options = command.options;
 
     const io::PortFileLocation portFile = ctx.portFile();
     if (portFile.error)
         return ctx.failAccess(*portFile.error);
-    if (*target == portFile.path || isSameFile(*target, portFile.path))
-        return ctx.failUsage(command, quoteArgument(*target)
+    if (target == portFile.path || isSameFile(target, portFile.path))
+        return ctx.failUsage(name, quoteArgument(target)
                                      + " is the port file itself; record into another file");
 
-    std::ofstream out(*target, std::ios::out | std::ios::trunc | std::ios::binary);
+    std::ofstream out(target, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!out)
-        return ctx.failAccess({*target, std::strerror(errno)});
+        return ctx.failAccess({target, std::strerror(errno)});
 
-    ctx.err << "recording ports 150 and 160-163 of " << portFile.path << " into " << *target
+    ctx.err << "recording ports 150 and 160-163 of " << portFile.path << " into " << target
             << "; Ctrl-C ends the recording" << std::endl;
     ContextPorts ports(ctx, io::WhenMissing::ReadZero);
     const auto sink = makeRecordSink(format, out);
@@ -243,14 +219,32 @@ int runRecord(Context &ctx, const Args &args)
         if (out.tellp() == std::streampos(0)) {
             out.close();
             std::error_code ec;
-            std::filesystem::remove(*target, ec);
+            std::filesystem::remove(target, ec);
             return status;
         }
     }
     out.close();
     if (!out)
-        return ctx.failAccess({*target, "could not be written completely"});
+        return ctx.failAccess({target, "could not be written completely"});
     return status;
+}
+
+} // namespace
+
+void addRecordCommand(CommandLine &line)
+{
+    auto command = std::make_shared<RecordCommand>();
+    CLI::App &record = line.addCommand(
+            "record", "record every change of the sensors and lights into FILE, until Ctrl-C",
+            [command](Context &ctx) { return runRecord(ctx, *command); });
+    line.addChoice(record, "--format", command->format, {"csv", "vcd"},
+                   "csv (default: time_s,port,value rows, the state at 0 first) or vcd (for "
+                   "waveform viewers such as GTKWave and PulseView)");
+    line.addMilliseconds(record, "--interval", command->options.interval,
+                         "poll every MS milliseconds (default 100, as the panel does)");
+    line.addSeconds(record, "--duration", command->options.duration, "stop after S seconds");
+    line.addPath(record, "FILE", command->target, "", "FILE must not be empty",
+                 "missing FILE to record into");
 }
 
 } // namespace bexen::ports

@@ -13,8 +13,10 @@
 
 namespace bexen::ports {
 
+class CommandLine;
+
 // `bexen-ports record FILE`: every change of the sensors and the lights, with its time.
-int runRecord(Context &ctx, const Args &args);
+void addRecordCommand(CommandLine &line);
 
 enum class RecordFormat { Csv, Vcd };
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "script.h"
 
+#include "command_line.h"
 #include "port_args.h"
 #include "recorder.h"
 
@@ -311,37 +312,45 @@ PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<Play
     return outcome;
 }
 
-int runPlay(Context &ctx, const Args &args)
+namespace {
+
+int runPlay(Context &ctx, const std::string &path)
 {
     constexpr std::string_view command = "play";
-    std::optional<std::string> path;
-    for (const std::string &arg : args) {
-        if (looksLikeOption(arg))
-            return ctx.failUsage(command, unknownOption(arg));
-        if (path)
-            return ctx.failUsage(command, "unexpected argument " + quoteArgument(arg)
-                                         + " after SCRIPT " + quoteArgument(*path));
-        path = arg;
-    }
-    if (!path || path->empty())
-        return ctx.failUsage(command, "missing SCRIPT to play");
 
     // Nothing is written until the whole script has been read and found sound.
     std::string text;
-    if (auto error = readPlayFile(*path, text))
+    if (auto error = readPlayFile(path, text))
         return ctx.failUsage(command, *error);
     const ParsedPlay parsed = parsePlayText(text);
     if (parsed.error)
-        return ctx.failUsage(command, describeError(*path, *parsed.error));
+        return ctx.failUsage(command, describeError(path, *parsed.error));
 
     const io::PortFileLocation portFile = ctx.portFile();
     if (portFile.error)
         return ctx.failAccess(*portFile.error);
     ctx.out << "play: " << parsed.steps.size() << (parsed.steps.size() == 1 ? " step" : " steps")
-            << " from " << *path << " on " << portFile.path << std::endl;
+            << " from " << path << " on " << portFile.path << std::endl;
     ContextPorts ports(ctx, io::WhenMissing::Create);
     playSteps(ports, ctx.clock, parsed.steps, ctx.out, [&] { return ctx.stopping(); });
     return kExitOk;
+}
+
+} // namespace
+
+void addPlayCommand(CommandLine &line)
+{
+    auto script = std::make_shared<std::string>();
+    CLI::App &play = line.addCommand(
+            "play", "set sensors and lights on a timeline from SCRIPT, or replay a CSV recording",
+            [script](Context &ctx) { return runPlay(ctx, *script); });
+    line.addPath(play, "SCRIPT", *script,
+                 "one step a line, TIME in seconds from the start:\n"
+                 "  TIME sensor LIGHT on|off  a car arrives at (leaves) light LIGHT\n"
+                 "  TIME light LIGHT VALUE    light LIGHT (1 to 4) shows VALUE\n"
+                 "\"#\" starts a comment. Each change is held at least 0.2 s; a step that comes "
+                 "sooner waits. A CSV file made by record is replayed as it was recorded.",
+                 "missing SCRIPT to play", "missing SCRIPT to play");
 }
 
 } // namespace bexen::ports

@@ -15,7 +15,8 @@
 namespace bexen::ports {
 
 // `bexen-ports play SCRIPT`: sensors (and lights) set on a timeline, from a script or a recording.
-int runPlay(Context &ctx, const Args &args);
+class CommandLine;
+void addPlayCommand(CommandLine &line);
 
 // One change on the timeline: the bits of `mask` in `port` take the bits of `value`. A sensor
 // step changes one bit of port 150 and leaves the other cars as they are; a light step, or a row
