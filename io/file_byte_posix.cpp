@@ -71,21 +71,21 @@ int openRetryingInterrupts(const char *path, int flags, mode_t mode = 0)
 
 // Opens the port file for one access. `missing` is set (and no error returned) when the file is
 // absent and may not be created.
-std::optional<std::string> openPortFile(const std::string &path, WhenMissing whenMissing,
+std::optional<std::string> openPortFile(const char *path, WhenMissing whenMissing,
                                         Mode mode, Descriptor &out, bool &missing)
 {
     missing = false;
     const int flags = openFlags(mode);
-    int fd = openRetryingInterrupts(path.c_str(), flags);
+    int fd = openRetryingInterrupts(path, flags);
     if (fd < 0 && errno == ENOENT) {
         if (whenMissing == WhenMissing::ReadZero) {
             missing = true;
             return std::nullopt;
         }
-        fd = openRetryingInterrupts(path.c_str(), flags | O_CREAT | O_EXCL, 0600);
+        fd = openRetryingInterrupts(path, flags | O_CREAT | O_EXCL, 0600);
         // The emulator may have made it between our two opens: take the one it made.
         if (fd < 0 && errno == EEXIST)
-            fd = openRetryingInterrupts(path.c_str(), flags);
+            fd = openRetryingInterrupts(path, flags);
     }
     if (fd < 0)
         return systemReason(errno);
@@ -108,7 +108,7 @@ std::optional<std::string> openPortFile(const std::string &path, WhenMissing whe
 
 } // namespace
 
-std::optional<std::string> readFileByte(const std::string &path, std::uint64_t offset,
+std::optional<std::string> readFileByte(const char *path, std::uint64_t offset,
                                         std::uint8_t &value, WhenMissing whenMissing)
 {
     value = 0;
@@ -133,7 +133,7 @@ std::optional<std::string> readFileByte(const std::string &path, std::uint64_t o
     return std::nullopt;
 }
 
-std::optional<std::string> writeFileByte(const std::string &path, std::uint64_t offset,
+std::optional<std::string> writeFileByte(const char *path, std::uint64_t offset,
                                          std::uint8_t value)
 {
     Descriptor fd(-1);

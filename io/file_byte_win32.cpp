@@ -48,14 +48,14 @@ private:
 
 // Shared for reading, writing and deleting, so the emulator can open, replace or remove the file
 // while we hold it for our one byte. A reparse point is opened as itself, never followed.
-std::optional<std::string> openPortFile(const std::string &path, WhenMissing whenMissing,
+std::optional<std::string> openPortFile(const char *path, WhenMissing whenMissing,
                                         Handle &out, bool &missing)
 {
     missing = false;
     const DWORD disposition = whenMissing == WhenMissing::Create ? OPEN_ALWAYS : OPEN_EXISTING;
     const DWORD access = whenMissing == WhenMissing::Create ? GENERIC_READ | GENERIC_WRITE
                                                             : GENERIC_READ;
-    const HANDLE h = ::CreateFileA(path.c_str(), access,
+    const HANDLE h = ::CreateFileA(path, access,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    disposition,
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -95,7 +95,7 @@ OVERLAPPED at(std::uint64_t offset)
 
 } // namespace
 
-std::optional<std::string> readFileByte(const std::string &path, std::uint64_t offset,
+std::optional<std::string> readFileByte(const char *path, std::uint64_t offset,
                                         std::uint8_t &value, WhenMissing whenMissing)
 {
     value = 0;
@@ -119,7 +119,7 @@ std::optional<std::string> readFileByte(const std::string &path, std::uint64_t o
     return std::nullopt;
 }
 
-std::optional<std::string> writeFileByte(const std::string &path, std::uint64_t offset,
+std::optional<std::string> writeFileByte(const char *path, std::uint64_t offset,
                                          std::uint8_t value)
 {
     Handle file;

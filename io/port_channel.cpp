@@ -4,6 +4,7 @@
 #include "temp_path.h"
 
 #include <array>
+#include <string_view>
 #include <utility>
 
 namespace bexen::io {
@@ -31,6 +32,51 @@ std::optional<std::string> portOffset(std::int32_t port, std::uint64_t &offset)
     return std::nullopt;
 }
 
+// Whether a directory needs the separator before a name is put after it.
+bool needsSeparator(std::string_view dir)
+{
+    return !dir.empty() && dir.back() != kSeparator;
+}
+
+// The port file's path, made afresh for each access in a buffer of its own on the stack: the
+// directory query writes straight into it and no allocation is made, so an access costs little
+// more than its system calls.
+class PortFilePath {
+public:
+    // Empty, with the reason, when the directory cannot name the file.
+    std::optional<AccessError> locate()
+    {
+        const std::uint32_t count = queryTempPath(kTempPathLengthPassed, m_chars.data());
+        if (count >= kTempPathLengthPassed) {
+            // The buffer does not hold the directory: any path made from it would name some
+            // other file, so there is none.
+            const std::string reason = count == kTempPathTooLong
+                    ? std::string("the temporary directory's path is longer than the system can report")
+                    // The count is the size the query needs, its terminating zero included.
+                    : "the temporary directory's path is " + std::to_string(count - 1)
+                            + " characters long; at most " + std::to_string(kTempPathLengthPassed - 1)
+                            + " are supported";
+            return AccessError{std::string(kPortFileName) + " in the temporary directory", reason};
+        }
+        // A failed query (0) leaves the bare name, which names the file in the current directory.
+        m_length = count;
+        if (needsSeparator({m_chars.data(), m_length}))
+            m_chars[m_length++] = kSeparator;
+        kPortFileName.copy(m_chars.data() + m_length, kPortFileName.size());
+        m_length += kPortFileName.size();
+        m_chars[m_length] = '\0';
+        return std::nullopt;
+    }
+
+    const char *c_str() const { return m_chars.data(); }
+    std::string str() const { return {m_chars.data(), m_length}; }
+
+private:
+    // The query's buffer, then room for the separator, the name and the terminating zero.
+    std::array<char, kTempPathBufferSize + 1 + kPortFileName.size() + 1> m_chars;
+    std::size_t m_length = 0;
+};
+
 } // namespace
 
 std::string AccessError::message() const
@@ -40,33 +86,17 @@ std::string AccessError::message() const
 
 std::string add_backslash(std::string dir)
 {
-    if (!dir.empty() && dir.back() != kSeparator)
+    if (needsSeparator(dir))
         dir += kSeparator;
     return dir;
 }
 
 PortFileLocation locatePortFile()
 {
-    std::array<char, kTempPathBufferSize> buffer{};
-    const std::uint32_t count = queryTempPath(kTempPathLengthPassed, buffer.data());
-    if (count >= kTempPathLengthPassed) {
-        // The buffer does not hold the directory: any path made from it would name some other
-        // file, so there is none.
-        const std::string reason = count == kTempPathTooLong
-                ? std::string("the temporary directory's path is longer than the system can report")
-                // The count is the size the query needs, its terminating zero included.
-                : "the temporary directory's path is " + std::to_string(count - 1)
-                        + " characters long; at most " + std::to_string(kTempPathLengthPassed - 1)
-                        + " are supported";
-        return {{}, AccessError{std::string(kPortFileName) + " in the temporary directory", reason}};
-    }
-    // A failed query (0) leaves the bare name, which names the file in the current directory.
-    std::string path;
-    path.reserve(count + 1 + kPortFileName.size()); // one allocation per access, not three
-    path.assign(buffer.data(), count);
-    path = add_backslash(std::move(path));
-    path += kPortFileName;
-    return {std::move(path), {}};
+    PortFilePath path;
+    if (std::optional<AccessError> error = path.locate())
+        return {{}, std::move(error)};
+    return {path.str(), {}};
 }
 
 ReadOutcome readPortByte(std::int32_t port, const std::string &path, WhenMissing whenMissing)
@@ -77,7 +107,7 @@ ReadOutcome readPortByte(std::int32_t port, const std::string &path, WhenMissing
         outcome.error = AccessError{path, *reason};
         return outcome;
     }
-    if (auto reason = readFileByte(path, offset, outcome.value, whenMissing)) {
+    if (auto reason = readFileByte(path.c_str(), offset, outcome.value, whenMissing)) {
         outcome.value = 0;
         outcome.error = AccessError{path, *reason};
     }
@@ -90,7 +120,7 @@ std::optional<AccessError> writePortByte(std::int32_t port, std::uint8_t value,
     std::uint64_t offset = 0;
     if (auto reason = portOffset(port, offset))
         return AccessError{path, *reason};
-    if (auto reason = writeFileByte(path, offset, value))
+    if (auto reason = writeFileByte(path.c_str(), offset, value))
         return AccessError{path, *reason};
     return std::nullopt;
 }
@@ -111,14 +141,26 @@ std::optional<AccessError> writePortByte(std::int32_t port, std::uint8_t value)
     return writePortByte(port, value, where.path);
 }
 
+// The panel's procedures take the path as it stands in its buffer: eight accesses every 100 ms
+// with nothing but the system calls to pay for.
 std::uint8_t READ_IO_BYTE(std::int32_t port)
 {
-    return readPortByte(port).value;
+    PortFilePath path;
+    std::uint64_t offset = 0;
+    std::uint8_t value = 0;
+    if (path.locate() || portOffset(port, offset)
+        || readFileByte(path.c_str(), offset, value, WhenMissing::Create))
+        return 0;
+    return value;
 }
 
 void WRITE_IO_BYTE(std::int32_t port, std::uint8_t value)
 {
-    (void)writePortByte(port, value);
+    PortFilePath path;
+    std::uint64_t offset = 0;
+    if (path.locate() || portOffset(port, offset))
+        return;
+    (void)writeFileByte(path.c_str(), offset, value);
 }
 
 } // namespace bexen::io

@@ -19,28 +19,29 @@ Form1Tick::Form1Tick(Form1View &view, poll::PortAccess &ports)
 
 void Form1Tick::run()
 {
-    for (auto &text : m_tickTexts)
-        text.reset();
+    m_tickTextSet.fill(false);
     poll::runTick(*this, m_ports, m_members);
     for (std::size_t i = 0; i < m_tickTexts.size(); ++i) {
-        std::optional<std::string> &wanted = m_tickTexts[i];
-        if (!wanted || m_shownTexts[i] == wanted)
+        if (!m_tickTextSet[i] || (m_shown[i] && m_shownTexts[i] == m_tickTexts[i]))
             continue;
-        m_shownTexts[i] = std::move(wanted);
-        m_view.showText(static_cast<poll::TextBox>(i), *m_shownTexts[i]);
+        m_shownTexts[i] = m_tickTexts[i];
+        m_shown[i] = true;
+        m_view.showText(static_cast<poll::TextBox>(i), m_shownTexts[i]);
     }
 }
 
 void Form1Tick::textChanged(poll::TextBox box, std::string_view now)
 {
-    std::optional<std::string> &shown = m_shownTexts.at(indexOf(box));
-    if (shown && *shown != now)
-        shown.reset();
+    const std::size_t i = indexOf(box);
+    if (m_shown.at(i) && m_shownTexts[i] != now)
+        m_shown[i] = false;
 }
 
 void Form1Tick::setText(poll::TextBox box, std::string_view text)
 {
-    m_tickTexts.at(indexOf(box)).emplace(text);
+    const std::size_t i = indexOf(box);
+    m_tickTexts.at(i).assign(text);
+    m_tickTextSet[i] = true;
 }
 
 int Form1Tick::checkValue(int check1Index) const

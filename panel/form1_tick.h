@@ -4,7 +4,6 @@
 #include "poll_cycle.h"
 
 #include <array>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,8 +45,12 @@ private:
     Form1View &m_view;
     poll::PortAccess &m_ports;
     poll::TickMembers m_members;
-    std::array<std::optional<std::string>, 5> m_tickTexts; // this tick's last text of each box
-    std::array<std::optional<std::string>, 5> m_shownTexts; // what the tick last showed there
+    // This tick's last text of each box, and what the tick last showed there. Kept from tick to
+    // tick only so that their storage is: a steady tick allocates nothing.
+    std::array<std::string, 5> m_tickTexts;
+    std::array<bool, 5> m_tickTextSet{};
+    std::array<std::string, 5> m_shownTexts;
+    std::array<bool, 5> m_shown{}; // false until the tick has shown a text there, or once it changed otherwise
     std::array<int, 4> m_shownPictures{-1, -1, -1, -1}; // -1: the blank start-up picture
 };
 

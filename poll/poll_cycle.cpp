@@ -3,6 +3,8 @@
 
 #include "port_channel.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 
 namespace bexen::poll {
@@ -64,12 +66,16 @@ void runTick(PanelControls &controls, PortAccess &ports, TickMembers &m)
 
     for (int k = 0; k < 4; ++k) {
         m.sensorBit[k] = controls.checkValue(k) != 0 ? 1 : 0; // greyed counts as ticked
-        m.bitText[k] = std::string(" ") + static_cast<char>('0' + m.sensorBit[k]);
+        m.bitText[k].assign({' ', static_cast<char>('0' + m.sensorBit[k])});
     }
 
-    // Bits 7 to 4 are always 0; bit 3 down to bit 0 follow, one blank before each digit.
-    controls.setText(TextBox::Text1,
-                     "0 0 0 0 " + m.bitText[3] + m.bitText[2] + m.bitText[1] + m.bitText[0]);
+    // Bits 7 to 4 are always 0; bit 3 down to bit 0 follow, one blank before each digit: always
+    // 16 characters, put together where they stand rather than through temporary texts.
+    std::array<char, 16> text1{'0', ' ', '0', ' ', '0', ' ', '0', ' '};
+    auto next = text1.begin() + 8;
+    for (int k = 3; k >= 0; --k)
+        next = std::copy(m.bitText[k].begin(), m.bitText[k].end(), next);
+    controls.setText(TextBox::Text1, std::string_view(text1.data(), text1.size()));
 
     m.sensorValue = static_cast<std::int16_t>(m.sensorBit[0] + 2 * m.sensorBit[1]
                                               + 4 * m.sensorBit[2] + 8 * m.sensorBit[3]);
