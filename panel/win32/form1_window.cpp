@@ -243,6 +243,7 @@ LRESULT Form1Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 BOOL Form1Window::OnCreate(HWND hwnd, LPCREATESTRUCT)
 {
     m_dpi = ::GetDpiForWindow(hwnd);
+    m_junction = junctionFills(static_cast<int>(m_dpi));
     makeBrushes();
     makeFonts();
     makeIcons();
@@ -549,7 +550,7 @@ void Form1Window::PaintContent(HDC dc) const
     RECT client;
     ::GetClientRect(m_hwnd, &client);
     ::FillRect(dc, &client, brush(Colour::LightYellow));
-    for (const Fill &fill : junctionFills(static_cast<int>(m_dpi))) {
+    for (const Fill &fill : m_junction) {
         const RECT r = toRect(fill.rect);
         ::FillRect(dc, &r, brush(fill.colour));
     }
@@ -663,6 +664,7 @@ void Form1Window::drawLabel(const DRAWITEMSTRUCT &item, const LabelRow &row) con
 void Form1Window::OnDpiChanged(HWND hwnd, UINT dpi, const RECT *suggested)
 {
     m_dpi = dpi;
+    m_junction = junctionFills(static_cast<int>(m_dpi));
     makeFonts();
     makeIcons();
     makeFigures();

@@ -7,6 +7,7 @@
 
 #include "form1_tables.h"
 #include "form1_tick.h"
+#include "junction.h"
 #include "pictures/light_pictures.h"
 #include "poll_cycle.h"
 
@@ -96,6 +97,7 @@ private:
     HINSTANCE m_instance;
     HWND m_hwnd = nullptr;
     UINT m_dpi = 96;
+    std::vector<Fill> m_junction; // laid out for m_dpi, so a repaint only fills
 
     std::vector<Placed> m_placed;
     std::array<HWND, std::size(kTextBoxes)> m_texts{};
