@@ -48,6 +48,20 @@ int labelNumber(std::string_view name)
     return number;
 }
 
+// Check1's value as the tick reads it: 0 cleared, 1 ticked, 2 greyed.
+int sensorValue(Qt::CheckState state)
+{
+    switch (state) {
+    case Qt::Unchecked:
+        return 0;
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    }
+    return 0;
+}
+
 } // namespace
 
 void registerFontSubstitutes()
@@ -134,6 +148,12 @@ void Form1::buildCheckBoxes()
             box->setAccessibleName(QStringLiteral("Sample sensor box of the legend"));
         } else {
             m_check1.at(static_cast<std::size_t>(row.index)) = box;
+            // The tick reads the sensors from here, beside its own members, rather than from
+            // four check boxes scattered over the heap. Every way a box changes (a click, the
+            // keyboard, an accessibility tool, setCheckState) passes through stateChanged.
+            connect(box, &QCheckBox::stateChanged, this, [this, index = row.index](int state) {
+                m_check1Values.at(static_cast<std::size_t>(index)) = sensorValue(Qt::CheckState(state));
+            });
             const auto light = std::find_if(std::begin(kLights), std::end(kLights),
                                             [&](const LightRow &l) { return l.check1 == row.index; });
             box->setAccessibleName(QStringLiteral("Car waiting at light %1").arg(light->light));
@@ -233,15 +253,7 @@ void Form1::showText(poll::TextBox box, std::string_view text)
 
 int Form1::checkValue(int check1Index) const
 {
-    switch (check1(check1Index)->checkState()) {
-    case Qt::Unchecked:
-        return 0;
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    }
-    return 0;
+    return m_check1Values.at(static_cast<std::size_t>(check1Index));
 }
 
 void Form1::showLightPicture(int image18Index, int value)

@@ -57,6 +57,7 @@ private:
 
     std::array<QLineEdit *, 5> m_texts{};
     std::array<SensorCheckBox *, 4> m_check1{};
+    std::array<int, 4> m_check1Values{}; // what each Check1 box holds, as checkValue answers
     SensorCheckBox *m_check2 = nullptr;
     std::array<LightImage *, 4> m_image18{};
     std::array<LightImage *, 5> m_image11{};

@@ -4,6 +4,7 @@
 #include "pictures/light_pictures.h"
 #include "qt_description.h"
 
+#include <QAccessible>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLineEdit>
@@ -416,6 +417,57 @@ private slots:
         QTest::mouseClick(form->check1(2), Qt::LeftButton, {}, QPoint(4, 6));
         form->timer1Tick();
         QCOMPARE(m_ports->peek(150), 0);
+    }
+
+    // However a sensor box comes to change, the tick sends what it now holds.
+    void everyWayOfChangingASensorReachesTheTick_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::addColumn<int>("port150");
+        QTest::newRow("setChecked") << 0 << 2;
+        QTest::newRow("space key") << 1 << 2;
+        QTest::newRow("greyed, then cleared") << 2 << 0;
+        QTest::newRow("toggled twice") << 3 << 0;
+        QTest::newRow("accessible toggle") << 4 << 2;
+    }
+
+    void everyWayOfChangingASensorReachesTheTick()
+    {
+        QFETCH(int, way);
+        QFETCH(int, port150);
+        auto form = stillForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QCheckBox *box = form->check1(1);
+        switch (way) {
+        case 0:
+            box->setChecked(true);
+            break;
+        case 1:
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Space);
+            break;
+        case 2:
+            box->setCheckState(Qt::PartiallyChecked);
+            form->timer1Tick();
+            QCOMPARE(m_ports->peek(150), 2);
+            box->setChecked(false);
+            break;
+        case 3:
+            box->toggle();
+            form->timer1Tick();
+            QCOMPARE(m_ports->peek(150), 2);
+            box->toggle();
+            break;
+        case 4: {
+            QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(box);
+            QVERIFY(spoken && spoken->actionInterface());
+            spoken->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+            break;
+        }
+        }
+        form->timer1Tick();
+        QCOMPARE(m_ports->peek(150), port150);
     }
 
     void typedValueReplacedAtTheNextTick()
