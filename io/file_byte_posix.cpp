@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "file_byte.h"
 
+#include "tick_path.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -12,7 +14,7 @@ namespace bexen::io {
 
 namespace {
 
-std::string systemReason(int error)
+BEXEN_OFF_TICK_PATH std::string systemReason(int error)
 {
     if (error == ELOOP)
         return "is a symbolic link, which is never followed";
@@ -50,9 +52,22 @@ private:
     int m_fd;
 };
 
+// Why the file opened at the port file's name is not one the panel may use.
+BEXEN_OFF_TICK_PATH std::string notOurs(const struct stat &st, uid_t ownUser)
+{
+    if (!S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? "is a directory, not a regular file" : "is not a regular file";
+    if (st.st_nlink != 1)
+        return "has " + std::to_string(st.st_nlink)
+                + " hard links; a port file of our own has exactly one";
+    if (st.st_uid != ownUser)
+        return "is owned by another user (uid " + std::to_string(st.st_uid) + ")";
+    return {};
+}
+
 enum class Mode { ReadWrite, ReadOnly };
 
-int openFlags(Mode mode)
+BEXEN_TICK_PATH int openFlags(Mode mode)
 {
     // O_NONBLOCK: a FIFO planted at the name must not hold the panel; O_NOFOLLOW: nor must a link
     // send our byte elsewhere. Never O_TRUNC or O_APPEND: the emulator's bytes stay where they are.
@@ -60,7 +75,7 @@ int openFlags(Mode mode)
             | O_NOCTTY;
 }
 
-int openRetryingInterrupts(const char *path, int flags, mode_t mode = 0)
+BEXEN_TICK_PATH int openRetryingInterrupts(const char *path, int flags, mode_t mode = 0)
 {
     int fd;
     do {
@@ -71,7 +86,7 @@ int openRetryingInterrupts(const char *path, int flags, mode_t mode = 0)
 
 // Opens the port file for one access. `missing` is set (and no error returned) when the file is
 // absent and may not be created.
-std::optional<std::string> openPortFile(const char *path, WhenMissing whenMissing,
+BEXEN_TICK_PATH std::optional<std::string> openPortFile(const char *path, WhenMissing whenMissing,
                                         Mode mode, Descriptor &out, bool &missing)
 {
     missing = false;
@@ -94,21 +109,16 @@ std::optional<std::string> openPortFile(const char *path, WhenMissing whenMissin
     struct stat st{};
     if (::fstat(fd, &st) != 0)
         return systemReason(errno);
-    if (!S_ISREG(st.st_mode))
-        return S_ISDIR(st.st_mode) ? "is a directory, not a regular file" : "is not a regular file";
-    if (st.st_nlink != 1)
-        return "has " + std::to_string(st.st_nlink)
-                + " hard links; a port file of our own has exactly one";
     // The program never changes its user, so the question is asked once, not at every access.
     static const uid_t ownUser = ::geteuid();
-    if (st.st_uid != ownUser)
-        return "is owned by another user (uid " + std::to_string(st.st_uid) + ")";
+    if (!S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ownUser)
+        return notOurs(st, ownUser);
     return std::nullopt;
 }
 
 } // namespace
 
-std::optional<std::string> readFileByte(const char *path, std::uint64_t offset,
+BEXEN_TICK_PATH std::optional<std::string> readFileByte(const char *path, std::uint64_t offset,
                                         std::uint8_t &value, WhenMissing whenMissing)
 {
     value = 0;
@@ -133,7 +143,7 @@ std::optional<std::string> readFileByte(const char *path, std::uint64_t offset,
     return std::nullopt;
 }
 
-std::optional<std::string> writeFileByte(const char *path, std::uint64_t offset,
+BEXEN_TICK_PATH std::optional<std::string> writeFileByte(const char *path, std::uint64_t offset,
                                          std::uint8_t value)
 {
     Descriptor fd(-1);

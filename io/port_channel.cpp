@@ -2,6 +2,7 @@
 #include "port_channel.h"
 
 #include "temp_path.h"
+#include "tick_path.h"
 
 #include <array>
 #include <string_view>
@@ -22,18 +23,36 @@ constexpr char kSeparator = '/';
 constexpr std::uint32_t kTempPathBufferSize = 500;
 constexpr std::uint32_t kTempPathLengthPassed = kTempPathBufferSize - 1;
 
+// Why `port` has no byte in the file.
+BEXEN_OFF_TICK_PATH std::string noPlaceFor(std::int32_t port)
+{
+    return "port " + std::to_string(port) + " has no place in the file (ports start at "
+            + std::to_string(kFirstPort) + ")";
+}
+
 // The byte of `port`, or why the port has none. Worked out in 64 bits: no port overflows.
-std::optional<std::string> portOffset(std::int32_t port, std::uint64_t &offset)
+BEXEN_TICK_PATH std::optional<std::string> portOffset(std::int32_t port, std::uint64_t &offset)
 {
     if (port < kFirstPort)
-        return "port " + std::to_string(port) + " has no place in the file (ports start at "
-                + std::to_string(kFirstPort) + ")";
+        return noPlaceFor(port);
     offset = static_cast<std::uint64_t>(static_cast<std::int64_t>(port) - kFirstPort);
     return std::nullopt;
 }
 
+// Why a directory for which the query answered `count` cannot name the port file.
+BEXEN_OFF_TICK_PATH AccessError unnamedPortFile(std::uint32_t count)
+{
+    const std::string reason = count == kTempPathTooLong
+            ? std::string("the temporary directory's path is longer than the system can report")
+            // The count is the size the query needs, its terminating zero included.
+            : "the temporary directory's path is " + std::to_string(count - 1)
+                    + " characters long; at most " + std::to_string(kTempPathLengthPassed - 1)
+                    + " are supported";
+    return AccessError{std::string(kPortFileName) + " in the temporary directory", reason};
+}
+
 // Whether a directory needs the separator before a name is put after it.
-bool needsSeparator(std::string_view dir)
+BEXEN_TICK_PATH bool needsSeparator(std::string_view dir)
 {
     return !dir.empty() && dir.back() != kSeparator;
 }
@@ -44,20 +63,13 @@ bool needsSeparator(std::string_view dir)
 class PortFilePath {
 public:
     // Empty, with the reason, when the directory cannot name the file.
-    std::optional<AccessError> locate()
+    BEXEN_TICK_PATH std::optional<AccessError> locate()
     {
         const std::uint32_t count = queryTempPath(kTempPathLengthPassed, m_chars.data());
-        if (count >= kTempPathLengthPassed) {
-            // The buffer does not hold the directory: any path made from it would name some
-            // other file, so there is none.
-            const std::string reason = count == kTempPathTooLong
-                    ? std::string("the temporary directory's path is longer than the system can report")
-                    // The count is the size the query needs, its terminating zero included.
-                    : "the temporary directory's path is " + std::to_string(count - 1)
-                            + " characters long; at most " + std::to_string(kTempPathLengthPassed - 1)
-                            + " are supported";
-            return AccessError{std::string(kPortFileName) + " in the temporary directory", reason};
-        }
+        // The buffer does not hold the directory: any path made from it would name some other
+        // file, so there is none.
+        if (count >= kTempPathLengthPassed)
+            return unnamedPortFile(count);
         // A failed query (0) leaves the bare name, which names the file in the current directory.
         m_length = count;
         if (needsSeparator({m_chars.data(), m_length}))
@@ -143,7 +155,7 @@ std::optional<AccessError> writePortByte(std::int32_t port, std::uint8_t value)
 
 // The panel's procedures take the path as it stands in its buffer: eight accesses every 100 ms
 // with nothing but the system calls to pay for.
-std::uint8_t READ_IO_BYTE(std::int32_t port)
+BEXEN_TICK_PATH std::uint8_t READ_IO_BYTE(std::int32_t port)
 {
     PortFilePath path;
     std::uint64_t offset = 0;
@@ -154,7 +166,7 @@ std::uint8_t READ_IO_BYTE(std::int32_t port)
     return value;
 }
 
-void WRITE_IO_BYTE(std::int32_t port, std::uint8_t value)
+BEXEN_TICK_PATH void WRITE_IO_BYTE(std::int32_t port, std::uint8_t value)
 {
     PortFilePath path;
     std::uint64_t offset = 0;

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "temp_path.h"
 
+#include "tick_path.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
 namespace bexen::io {
 
-std::uint32_t queryTempPath(std::uint32_t length, char *buffer)
+BEXEN_TICK_PATH std::uint32_t queryTempPath(std::uint32_t length, char *buffer)
 {
     const char *tmpdir = std::getenv("TMPDIR");
     const std::string_view dir = (tmpdir != nullptr && *tmpdir != '\0') ? tmpdir : "/tmp";

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "form1_tick.h"
 
+#include "tick_path.h"
+
 namespace bexen::panel {
 namespace {
 
-std::size_t indexOf(poll::TextBox box)
+BEXEN_TICK_PATH std::size_t indexOf(poll::TextBox box)
 {
     return static_cast<std::size_t>(box);
 }
@@ -17,7 +19,7 @@ Form1Tick::Form1Tick(Form1View &view, poll::PortAccess &ports)
 {
 }
 
-void Form1Tick::run()
+BEXEN_TICK_PATH void Form1Tick::run()
 {
     m_tickTextSet.fill(false);
     poll::runTick(*this, m_ports, m_members);
@@ -37,19 +39,19 @@ void Form1Tick::textChanged(poll::TextBox box, std::string_view now)
         m_shown[i] = false;
 }
 
-void Form1Tick::setText(poll::TextBox box, std::string_view text)
+BEXEN_TICK_PATH void Form1Tick::setText(poll::TextBox box, std::string_view text)
 {
     const std::size_t i = indexOf(box);
     m_tickTexts.at(i).assign(text);
     m_tickTextSet[i] = true;
 }
 
-int Form1Tick::checkValue(int check1Index) const
+BEXEN_TICK_PATH int Form1Tick::checkValue(int check1Index) const
 {
     return m_view.checkValue(check1Index);
 }
 
-void Form1Tick::showLegendPicture(int image18Index, int image11Index)
+BEXEN_TICK_PATH void Form1Tick::showLegendPicture(int image18Index, int image11Index)
 {
     int &shown = m_shownPictures.at(static_cast<std::size_t>(image18Index));
     if (shown == image11Index)

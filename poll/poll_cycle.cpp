@@ -2,6 +2,7 @@
 #include "poll_cycle.h"
 
 #include "port_channel.h"
+#include "tick_path.h"
 
 #include <algorithm>
 #include <array>
@@ -9,17 +10,17 @@
 
 namespace bexen::poll {
 
-std::uint8_t PortFileAccess::read(std::int32_t port)
+BEXEN_TICK_PATH std::uint8_t PortFileAccess::read(std::int32_t port)
 {
     return io::READ_IO_BYTE(port);
 }
 
-void PortFileAccess::write(std::int32_t port, std::uint8_t value)
+BEXEN_TICK_PATH void PortFileAccess::write(std::int32_t port, std::uint8_t value)
 {
     io::WRITE_IO_BYTE(port, value);
 }
 
-std::string decimalText(std::uint8_t value)
+BEXEN_TICK_PATH std::string decimalText(std::uint8_t value)
 {
     char digits[3];
     const auto result = std::to_chars(std::begin(digits), std::end(digits), value);
@@ -29,7 +30,7 @@ std::string decimalText(std::uint8_t value)
 namespace {
 
 // Any byte that is not a light value shows as a dark light; the value box keeps the raw number.
-std::int16_t normalised(std::int16_t state)
+BEXEN_TICK_PATH std::int16_t normalised(std::int16_t state)
 {
     if (state < 0)
         state = 0;
@@ -40,7 +41,7 @@ std::int16_t normalised(std::int16_t state)
 
 } // namespace
 
-void runTick(PanelControls &controls, PortAccess &ports, TickMembers &m)
+BEXEN_TICK_PATH void runTick(PanelControls &controls, PortAccess &ports, TickMembers &m)
 {
     // The value boxes are read first and the lights a second time afterwards, so a byte the
     // emulator changes in between shows in the box now and in the light at the next tick.

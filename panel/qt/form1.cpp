@@ -4,6 +4,7 @@
 #include "junction.h"
 #include "pictures/light_pictures.h"
 #include "qt_description.h"
+#include "tick_path.h"
 #include "window_icon.h"
 
 #include <QApplication>
@@ -251,7 +252,7 @@ void Form1::showText(poll::TextBox box, std::string_view text)
         edit->setText(wanted);
 }
 
-int Form1::checkValue(int check1Index) const
+BEXEN_TICK_PATH int Form1::checkValue(int check1Index) const
 {
     return m_check1Values.at(static_cast<std::size_t>(check1Index));
 }
@@ -289,7 +290,7 @@ PanelLabel *Form1::label(int number) const
     return m_labels.at(static_cast<std::size_t>(number - 1));
 }
 
-void Form1::timer1Tick()
+BEXEN_TICK_PATH void Form1::timer1Tick()
 {
     m_tick.run();
 }
