@@ -5,22 +5,21 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
+#include <string.h> // memccpy, which is POSIX's rather than C++'s
 
 namespace bexen::io {
 
 BEXEN_TICK_PATH std::uint32_t queryTempPath(std::uint32_t length, char *buffer)
 {
     const char *tmpdir = std::getenv("TMPDIR");
-    const std::string_view dir = (tmpdir != nullptr && *tmpdir != '\0') ? tmpdir : "/tmp";
+    const char *dir = (tmpdir != nullptr && *tmpdir != '\0') ? tmpdir : "/tmp";
 
-    // Like GetTempPathA: a buffer too small for the path and its zero gets nothing, and the
-    // answer is the size it would need.
-    if (dir.size() + 1 > length || buffer == nullptr)
-        return static_cast<std::uint32_t>(dir.size() + 1);
-    std::memcpy(buffer, dir.data(), dir.size());
-    buffer[dir.size()] = '\0';
-    return static_cast<std::uint32_t>(dir.size());
+    // Like GetTempPathA: a buffer too small for the path and its zero gets nothing usable, and
+    // the answer is the size it would need. The path is measured and copied in one pass.
+    const void *end = buffer != nullptr ? ::memccpy(buffer, dir, '\0', length) : nullptr;
+    if (end == nullptr)
+        return static_cast<std::uint32_t>(std::strlen(dir) + 1);
+    return static_cast<std::uint32_t>(static_cast<const char *>(end) - buffer - 1);
 }
 
 } // namespace bexen::io

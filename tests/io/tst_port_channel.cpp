@@ -99,6 +99,11 @@ void TestPortChannel::tempPathReportsNeededSize()
     qputenv("TMPDIR", "/a/longer/dir");
     // 13 characters and the zero: more than a buffer of 8 holds.
     QCOMPARE(queryTempPath(8, buffer), 14u);
+    // At the edge: room for the path and its zero is enough, one less is not.
+    char exact[14];
+    QCOMPARE(queryTempPath(14, exact), 13u);
+    QCOMPARE(QByteArray(exact), QByteArray("/a/longer/dir"));
+    QCOMPARE(queryTempPath(13, exact), 14u);
     qunsetenv("TMPDIR");
 }
 
