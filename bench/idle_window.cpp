@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The yardstick for the panel's idle cost: a bare Qt window of the panel's size with the same
-// 100 ms timer, whose ticks do nothing. scripts/bench.sh runs it beside the panel and compares
-// the CPU time and peak memory of the two.
+// 100 ms timer, whose ticks do nothing. scripts/bench.sh runs it in turns with the panel and
+// compares the CPU time and peak memory of the two.
 //   bench_idle_window             ticks that do nothing
 //   bench_idle_window --floor     ticks that make the floor's eight bare accesses to the port file
 //                                 in TMPDIR: what no safe tick can skip, paid at the tick's pace
