@@ -87,7 +87,7 @@ BEXEN_TICK_PATH int openRetryingInterrupts(const char *path, int flags, mode_t m
 // Opens the port file for one access. `missing` is set (and no error returned) when the file is
 // absent and may not be created.
 BEXEN_TICK_PATH std::optional<std::string> openPortFile(const char *path, WhenMissing whenMissing,
-                                        Mode mode, Descriptor &out, bool &missing)
+                                                        Mode mode, Descriptor &out, bool &missing)
 {
     missing = false;
     const int flags = openFlags(mode);
@@ -119,7 +119,7 @@ BEXEN_TICK_PATH std::optional<std::string> openPortFile(const char *path, WhenMi
 } // namespace
 
 BEXEN_TICK_PATH std::optional<std::string> readFileByte(const char *path, std::uint64_t offset,
-                                        std::uint8_t &value, WhenMissing whenMissing)
+                                                        std::uint8_t &value, WhenMissing whenMissing)
 {
     value = 0;
     // A tool that only looks opens read-only; the panel's read opens for both, as it may create.
@@ -144,7 +144,7 @@ BEXEN_TICK_PATH std::optional<std::string> readFileByte(const char *path, std::u
 }
 
 BEXEN_TICK_PATH std::optional<std::string> writeFileByte(const char *path, std::uint64_t offset,
-                                         std::uint8_t value)
+                                                         std::uint8_t value)
 {
     Descriptor fd(-1);
     bool missing = false;
