@@ -348,12 +348,23 @@ TEST(PanelPictures, NineLightPicturesAreTheLampTableAndFollowTheirPorts)
     ASSERT_NE(panel.form(), nullptr);
     ASSERT_TRUE(waitFor([&] { return text(panel.control(Table::TextBoxes, 4)) == "4"; })) << "no tick has run";
     EXPECT_EQ(text(panel.control(Table::TextBoxes, 0)), "0 0 0 0  0 0 0 0");
-    // Lights 1 to 4 read 1 to 4: each image shows its value's picture.
-    for (std::size_t i = 0; i < std::size(kImages); ++i) {
-        const ImageRow &image = kImages[i];
+    // Lights 1 to 4 read 1 to 4: each image shows its value's picture. The text boxes and the
+    // images are repainted separately, so a text box may show its tick's value a moment before
+    // the images reach the screen.
+    const auto shownValue = [](const ImageRow &image) {
         const auto light = std::find_if(std::begin(kLights), std::end(kLights),
                                         [&](const LightRow &l) { return l.image18 == image.index; });
-        const int value = image.name == "Image11" ? image.index : light->light;
+        return image.name == "Image11" ? image.index : light->light;
+    };
+    waitFor([&] {
+        for (std::size_t i = 0; i < std::size(kImages); ++i)
+            if (!differenceFrom(panel, i, shownValue(kImages[i])).empty())
+                return false;
+        return true;
+    });
+    for (std::size_t i = 0; i < std::size(kImages); ++i) {
+        const ImageRow &image = kImages[i];
+        const int value = shownValue(image);
         EXPECT_EQ(differenceFrom(panel, i, value), "") << image.name << "(" << image.index << "), value " << value;
     }
 
@@ -389,6 +400,10 @@ TEST(PanelPictures, LightPicturesStayCrispAt144Dpi)
     // Image18(1), light 1, value 2: scaled by one and a half, every pixel is one of the picture's
     // own colours (never a blend), and the lamps' centres are red, yellow and dark.
     const RECT at = panel.placeOf(panel.control(Table::Images, 1));
+    const auto lampCentre = [&](const Grab &g, int lamp) {
+        return g.at(g.width / 2, (kLampTops[lamp] * 2 + 8) * g.height / 58); // the lamp's middle row
+    };
+    waitFor([&] { return lampCentre(grab(panel.form(), at), 0) == kRed; }); // the image repainted
     const Grab shown = grab(panel.form(), at);
     const std::set<std::uint32_t> own = {kBlack, kCyan, kDark, kRed, kYellow};
     int blended = 0;
@@ -398,10 +413,8 @@ TEST(PanelPictures, LightPicturesStayCrispAt144Dpi)
         blended += !underAControl(x, y, 144) && own.count(shown.rgb[i]) == 0;
     }
     EXPECT_EQ(blended, 0) << blended << " of " << shown.rgb.size() << " pixels are smoothed";
-    for (int lamp = 0; lamp < 3; ++lamp) {
-        const int y = (kLampTops[lamp] * 2 + 8) * shown.height / 58; // the lamp's middle row
-        EXPECT_EQ(shown.at(shown.width / 2, y), kLamps[2][lamp]) << "lamp " << lamp;
-    }
+    for (int lamp = 0; lamp < 3; ++lamp)
+        EXPECT_EQ(lampCentre(shown, lamp), kLamps[2][lamp]) << "lamp " << lamp;
 }
 
 } // namespace
