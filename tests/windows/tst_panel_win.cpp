@@ -351,22 +351,21 @@ TEST(PanelPictures, NineLightPicturesAreTheLampTableAndFollowTheirPorts)
     // Lights 1 to 4 read 1 to 4: each image shows its value's picture. The text boxes and the
     // images are repainted separately, so a text box may show its tick's value a moment before
     // the images reach the screen.
-    const auto shownValue = [](const ImageRow &image) {
-        const auto light = std::find_if(std::begin(kLights), std::end(kLights),
-                                        [&](const LightRow &l) { return l.image18 == image.index; });
-        return image.name == "Image11" ? image.index : light->light;
+    const auto differences = [&] {
+        std::string all;
+        for (std::size_t i = 0; i < std::size(kImages); ++i) {
+            const ImageRow &image = kImages[i];
+            const auto light = std::find_if(std::begin(kLights), std::end(kLights),
+                                            [&](const LightRow &l) { return l.image18 == image.index; });
+            const int value = image.name == "Image11" ? image.index : light->light;
+            const std::string difference = differenceFrom(panel, i, value);
+            if (!difference.empty())
+                all += std::string(image.name) + "(" + std::to_string(image.index) + "), value "
+                        + std::to_string(value) + ": " + difference + "\n";
+        }
+        return all;
     };
-    waitFor([&] {
-        for (std::size_t i = 0; i < std::size(kImages); ++i)
-            if (!differenceFrom(panel, i, shownValue(kImages[i])).empty())
-                return false;
-        return true;
-    });
-    for (std::size_t i = 0; i < std::size(kImages); ++i) {
-        const ImageRow &image = kImages[i];
-        const int value = shownValue(image);
-        EXPECT_EQ(differenceFrom(panel, i, value), "") << image.name << "(" << image.index << "), value " << value;
-    }
+    EXPECT_TRUE(waitFor([&] { return differences().empty(); })) << differences();
 
     // bexen-ports.exe stands in for the emulator: light 1 (port 160, Image18(1)) goes green.
     std::string command = "\"" + programPath("bexen-ports.exe") + "\" set 160 4";
