@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "clock.h"
-#include "junction_ports.h"
+#include "model/clock.h"
+#include "model/junction_ports.h"
 #include "ports_test_support.h"
 
 #include <optional>

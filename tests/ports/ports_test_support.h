@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "cli.h"
-#include "clock.h"
+#include "commands/cli.h"
+#include "model/clock.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

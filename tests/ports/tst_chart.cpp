@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "chart.h"
-#include "cli.h"
-#include "interrupt.h"
+#include "commands/cli.h"
+#include "commands/interrupt.h"
 #include "ports_test_support.h"
+#include "reports/chart.h"
 #include "support/private_tmpdir.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "checker.h"
-#include "cli.h"
-#include "demo.h"
-#include "interrupt.h"
+#include "commands/cli.h"
+#include "commands/demo.h"
+#include "commands/interrupt.h"
 #include "junction_fake.h"
+#include "model/checker.h"
 #include "support/private_tmpdir.h"
 
 #include <QtTest>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "cli.h"
-#include "clock.h"
-#include "interrupt.h"
+#include "commands/cli.h"
+#include "commands/interrupt.h"
+#include "model/clock.h"
 #include "ports_test_support.h"
 #include "support/private_tmpdir.h"
 

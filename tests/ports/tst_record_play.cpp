@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "cli.h"
-#include "interrupt.h"
+#include "commands/cli.h"
+#include "commands/interrupt.h"
+#include "commands/recorder.h"
 #include "junction_fake.h"
-#include "recorder.h"
-#include "script.h"
+#include "model/script.h"
 #include "support/private_tmpdir.h"
 
 #include <QDir>

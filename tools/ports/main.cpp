@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "cli.h"
+#include "commands/cli.h"
 
 int main(int argc, char **argv)
 {

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "checker.h"
-#include "cli.h"
-#include "clock.h"
-#include "junction_ports.h"
-#include "script.h"
+#include "commands/cli.h"
+#include "model/checker.h"
+#include "model/clock.h"
+#include "model/junction_ports.h"
+#include "model/script.h"
 
 #include <optional>
 #include <string>

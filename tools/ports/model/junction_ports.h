@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "cli.h"
-#include "clock.h"
-#include "port_args.h"
+#include "commands/cli.h"
+#include "commands/port_args.h"
+#include "model/clock.h"
+#include "model/port_view.h"
 #include "port_channel.h"
-#include "port_view.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "cli.h"
+#include "commands/cli.h"
 
 namespace bexen::ports {
 

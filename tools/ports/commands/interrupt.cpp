@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "interrupt.h"
+#include "commands/interrupt.h"
 
 #include <atomic>
 #include <csignal>

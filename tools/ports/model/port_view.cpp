@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "port_view.h"
+#include "model/port_view.h"
 
 #include <cstdio>
 #include <ctime>

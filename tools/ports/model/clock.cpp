@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "clock.h"
+#include "model/clock.h"
 
 #include <thread>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "clock.h"
+#include "model/clock.h"
 
 #include <cstdint>
 #include <optional>

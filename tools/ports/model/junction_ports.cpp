@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "junction_ports.h"
+#include "model/junction_ports.h"
 
 #include <algorithm>
 

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
-#include "cli.h"
+#include "commands/cli.h"
 
-#include "chart.h"
-#include "command_line.h"
-#include "commands_basic.h"
-#include "demo.h"
-#include "interrupt.h"
-#include "junction_ports.h"
-#include "recorder.h"
-#include "script.h"
+#include "commands/command_line.h"
+#include "commands/commands_basic.h"
+#include "commands/demo.h"
+#include "commands/interrupt.h"
+#include "commands/recorder.h"
+#include "model/junction_ports.h"
+#include "model/script.h"
+#include "reports/chart.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "script.h"
+#include "model/script.h"
 
-#include "command_line.h"
-#include "port_args.h"
-#include "recorder.h"
+#include "commands/command_line.h"
+#include "commands/port_args.h"
+#include "commands/recorder.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "cli.h"
-#include "clock.h"
-#include "junction_ports.h"
+#include "commands/cli.h"
+#include "model/clock.h"
+#include "model/junction_ports.h"
 
 #include <array>
 #include <optional>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "commands_basic.h"
+#include "commands/commands_basic.h"
 
-#include "checker.h"
-#include "command_line.h"
-#include "junction_ports.h"
-#include "port_args.h"
-#include "port_view.h"
+#include "commands/command_line.h"
+#include "commands/port_args.h"
+#include "model/checker.h"
+#include "model/junction_ports.h"
+#include "model/port_view.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "recorder.h"
+#include "commands/recorder.h"
 
-#include "command_line.h"
-#include "port_args.h"
+#include "commands/command_line.h"
+#include "commands/port_args.h"
 #include "version.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "demo.h"
+#include "commands/demo.h"
 
-#include "command_line.h"
-#include "port_args.h"
+#include "commands/command_line.h"
+#include "commands/port_args.h"
 
 #include <algorithm>
 #include <array>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "port_args.h"
+#include "commands/port_args.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "checker.h"
+#include "model/checker.h"
 
-#include "port_args.h"
+#include "commands/port_args.h"
 
 #include <algorithm>
 #include <numeric>

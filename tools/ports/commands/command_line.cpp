@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "command_line.h"
+#include "commands/command_line.h"
 
-#include "port_args.h"
+#include "commands/port_args.h"
 #include "version.h"
 
 #include <algorithm>
