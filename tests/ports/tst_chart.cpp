@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
+#include "commands/chart.h"
 #include "commands/cli.h"
 #include "commands/interrupt.h"
 #include "ports_test_support.h"
-#include "reports/chart.h"
+#include "reports/chart_svg.h"
 #include "support/private_tmpdir.h"
 
 #include <QDir>
@@ -118,6 +119,7 @@ private slots:
     void chartShowsTheRecording_data();
     void chartShowsTheRecording();
     void marksWhatWatchCheckReports();
+    void tickSpacing_data();
     void tickSpacing();
     void refusals_data();
     void refusals();
@@ -261,14 +263,27 @@ void TestChart::marksWhatWatchCheckReports()
     QCOMPARE(charted, watched);
 }
 
+void TestChart::tickSpacing_data()
+{
+    // At most twelve steps of 1, 2 or 5 times a power of ten, then of 15 s, 30 s, 1, 2, 5, 10,
+    // 15, 30 minutes and whole hours.
+    QTest::addColumn<int>("length"); // ms
+    QTest::addColumn<int>("spacing"); // ms
+    QTest::newRow("5 ms") << 5 << 1;
+    QTest::newRow("1.2 s") << 1200 << 100;
+    QTest::newRow("1.3 s") << 1300 << 200;
+    QTest::newRow("1 min") << 60'000 << 5000;
+    QTest::newRow("200 s") << 200'000 << 30'000;
+    QTest::newRow("1 h") << 3'600'000 << 300'000;
+    QTest::newRow("1 h 1 s") << 3'601'000 << 600'000;
+    QTest::newRow("30 h") << 108'000'000 << 3 * 3'600'000;
+}
+
 void TestChart::tickSpacing()
 {
-    // Length -> spacing in ms: at most twelve steps of 1, 2 or 5 times a power of ten, then of
-    // 15 s, 30 s, 1, 2, 5, 10, 15, 30 minutes and whole hours.
-    const std::pair<int, int> cases[] = {{5, 1}, {1200, 100}, {1300, 200}, {60'000, 5000}, {200'000, 30'000},
-                                         {3'600'000, 300'000}, {3'601'000, 600'000}, {108'000'000, 3 * 3'600'000}};
-    for (const auto &[length, spacing] : cases)
-        QCOMPARE(bexen::ports::tickSpacing(milliseconds(length)).count(), spacing);
+    QFETCH(int, length);
+    QFETCH(int, spacing);
+    QCOMPARE(bexen::ports::tickSpacing(milliseconds(length)).count(), spacing);
 }
 
 void TestChart::refusals_data()

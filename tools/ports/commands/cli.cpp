@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "commands/cli.h"
 
+#include "commands/chart.h"
 #include "commands/command_line.h"
 #include "commands/commands_basic.h"
 #include "commands/demo.h"
@@ -8,7 +9,6 @@
 #include "commands/recorder.h"
 #include "model/junction_ports.h"
 #include "model/script.h"
-#include "reports/chart.h"
 
 #include <cstdio>
 #include <exception>

@@ -79,4 +79,9 @@ std::string formatSeconds(Clock::Duration d)
     return buffer;
 }
 
+std::string secondsText(Clock::Duration d)
+{
+    return formatSeconds(d) + " s";
+}
+
 } // namespace bexen::ports

@@ -39,5 +39,7 @@ std::optional<Number> parseWholeNumberAs(std::string_view text, std::uint64_t lo
 std::optional<Clock::Duration> parseSeconds(std::string_view text);
 // "12.345"
 std::string formatSeconds(Clock::Duration d);
+// "12.345 s"
+std::string secondsText(Clock::Duration d);
 
 } // namespace bexen::ports

@@ -3,6 +3,7 @@
 
 #include "commands/command_line.h"
 #include "commands/port_args.h"
+#include "reports/output_file.h"
 #include "version.h"
 
 #include <algorithm>
@@ -135,14 +136,6 @@ private:
     Clock::Duration::rep m_lastStamp = 0;
 };
 
-// The recording must never land on the port file itself: opening it for output would empty the
-// emulator's ports.
-bool isSameFile(const std::string &a, const std::string &b)
-{
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
-}
-
 } // namespace
 
 std::unique_ptr<RecordSink> makeRecordSink(RecordFormat format, std::ostream &out)
@@ -198,7 +191,9 @@ int runRecord(Context &ctx, const RecordCommand &command)
     const io::PortFileLocation portFile = ctx.portFile();
     if (portFile.error)
         return ctx.failAccess(*portFile.error);
-    if (target == portFile.path || isSameFile(target, portFile.path))
+    // The recording must never land on the port file itself: opening it for output would empty
+    // the emulator's ports.
+    if (isSameFile(target, portFile.path))
         return ctx.failUsage(name, quoteArgument(target)
                                      + " is the port file itself; record into another file");
 

@@ -1,26 +1,17 @@
 // SPDX-License-Identifier: MIT
-#include "reports/chart.h"
+#include "reports/chart_svg.h"
 
-#include "commands/command_line.h"
 #include "commands/port_args.h"
-#include "commands/recorder.h"
+#include "reports/xml_text.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <memory>
-#include <random>
 
 namespace bexen::ports {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // The page, in SVG user units (pixels at 100 %): the lanes' labels on the left, the plot on the
 // right, the lights above the sensors, the time axis and the legend below.
@@ -44,6 +35,7 @@ constexpr long long kMostSteps = 12;
 constexpr std::string_view kRedFill = "#e03131";
 constexpr std::string_view kYellowFill = "#f5b800";
 constexpr std::string_view kCarFill = "#1c6dd0";
+constexpr std::string_view kAxisStroke = "stroke=\"#333333\" stroke-width=\"1\"";
 
 // A light's fill for each value the panel shows; red and yellow shows both lamps, one above the
 // other, and a value the panel cannot show is hatched so it cannot pass for a dark light.
@@ -97,51 +89,6 @@ std::string secondsLabel(Clock::Duration d)
     if (text.ends_with('.'))
         text.pop_back();
     return text;
-}
-
-// Text as XML takes it: markup characters escaped, and whatever is not valid UTF-8 or not
-// allowed in XML (a stray byte of a file name, a control character) replaced by "?".
-std::string xmlText(std::string_view text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x80) {
-            switch (byte) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += (byte < 0x20 && byte != '\t' && byte != '\n') || byte == 0x7f
-                            ? '?' : static_cast<char>(byte);
-            }
-            ++i;
-            continue;
-        }
-        const std::size_t length = byte >= 0xf0 ? 4 : byte >= 0xe0 ? 3 : byte >= 0xc2 ? 2 : 0;
-        bool valid = length != 0 && byte <= 0xf4 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k)
-            valid = (static_cast<unsigned char>(text[i + k]) & 0xc0) == 0x80;
-        if (valid && length >= 3) {
-            // Overlong forms, UTF-16 surrogates and code points past U+10FFFF.
-            const auto next = static_cast<unsigned char>(text[i + 1]);
-            valid = !(byte == 0xe0 && next < 0xa0) && !(byte == 0xed && next >= 0xa0)
-                    && !(byte == 0xf0 && next < 0x90) && !(byte == 0xf4 && next >= 0x90);
-        }
-        if (valid) {
-            out.append(text.substr(i, length));
-            i += length;
-        } else {
-            out += '?';
-            ++i;
-        }
-    }
-    return out;
-}
-
-std::string secondsText(Clock::Duration d)
-{
-    return formatSeconds(d) + " s";
 }
 
 // A stretch of time over which one lane keeps one value.
@@ -253,6 +200,15 @@ private:
             m_svg += "><title>" + xmlText(title) + "</title></rect>\n";
     }
 
+    void line(double x1, double y1, double x2, double y2, std::string_view attributes = {})
+    {
+        m_svg += "<line x1=\"" + num(x1) + "\" x2=\"" + num(x2) + "\" y1=\"" + num(y1) + "\" y2=\""
+                + num(y2) + "\"";
+        if (!attributes.empty())
+            m_svg += " " + std::string(attributes);
+        m_svg += "/>\n";
+    }
+
     void mark(const RuleStyle &style, double x, double y)
     {
         m_svg += "<path d=\"M" + num(x) + " " + num(y) + std::string(style.shape) + "\" fill=\""
@@ -303,8 +259,7 @@ private:
     {
         m_svg += "<g id=\"grid\" stroke=\"#e2e2e2\" stroke-width=\"1\">\n";
         for (Clock::Duration t : ticks()) {
-            m_svg += "<line x1=\"" + num(xOf(t)) + "\" x2=\"" + num(xOf(t)) + "\" y1=\""
-                    + num(m_lightTop - 4) + "\" y2=\"" + num(m_axisY) + "\"/>\n";
+            line(xOf(t), m_lightTop - 4, xOf(t), m_axisY);
         }
         m_svg += "</g>\n";
     }
@@ -344,9 +299,8 @@ private:
             text(kLabelRight, top + 11, "car at light " + std::to_string(light) + " (port 150, bit "
                          + std::to_string(light - 1) + ")", "text-anchor=\"end\"");
             // The lane's own line, so an empty lane still reads as "no car".
-            m_svg += "<line x1=\"" + num(kPlotLeft) + "\" x2=\"" + num(kPlotRight) + "\" y1=\""
-                    + num(top + kSensorHeight - 0.5) + "\" y2=\"" + num(top + kSensorHeight - 0.5)
-                    + "\" stroke=\"#9a9a9a\" stroke-width=\"1\"/>\n";
+            line(kPlotLeft, top + kSensorHeight - 0.5, kPlotRight, top + kSensorHeight - 0.5,
+                 "stroke=\"#9a9a9a\" stroke-width=\"1\"");
             const auto spans = spansOf(m_in, [light](const JunctionState &s) {
                 return carWaiting(s.sensors, light) ? 1 : 0;
             });
@@ -365,11 +319,9 @@ private:
     void drawAxis()
     {
         m_svg += "<g id=\"axis\">\n<title>time in seconds from the start of the recording</title>\n";
-        m_svg += "<line x1=\"" + num(kPlotLeft) + "\" x2=\"" + num(kPlotRight) + "\" y1=\"" + num(m_axisY)
-                + "\" y2=\"" + num(m_axisY) + "\" stroke=\"#333333\" stroke-width=\"1\"/>\n";
+        line(kPlotLeft, m_axisY, kPlotRight, m_axisY, kAxisStroke);
         for (Clock::Duration t : ticks()) {
-            m_svg += "<line x1=\"" + num(xOf(t)) + "\" x2=\"" + num(xOf(t)) + "\" y1=\"" + num(m_axisY)
-                    + "\" y2=\"" + num(m_axisY + 5) + "\" stroke=\"#333333\" stroke-width=\"1\"/>\n";
+            line(xOf(t), m_axisY, xOf(t), m_axisY + 5, kAxisStroke);
             text(xOf(t), m_axisY + 18, secondsLabel(t), "class=\"tick\" text-anchor=\"middle\"");
         }
         text((kPlotLeft + kPlotRight) / 2, m_axisY + 36, "time (s)", "text-anchor=\"middle\" fill=\"#444444\"");
@@ -391,9 +343,8 @@ private:
                     + xmlText(secondsText(v->at) + ": " + std::string(ruleName(v->violation.rule)) + ": "
                               + v->violation.detail)
                     + "</title>\n";
-            m_svg += "<line x1=\"" + num(x) + "\" x2=\"" + num(x) + "\" y1=\"" + num(centre) + "\" y2=\""
-                    + num(m_lanesBottom) + "\" stroke=\"" + std::string(style.colour)
-                    + "\" stroke-width=\"1.5\" stroke-dasharray=\"4 3\"/>\n";
+            line(x, centre, x, m_lanesBottom,
+                 "stroke=\"" + std::string(style.colour) + "\" stroke-width=\"1.5\" stroke-dasharray=\"4 3\"");
             mark(style, x, centre);
             m_svg += "</g>\n";
         }
@@ -449,102 +400,7 @@ private:
     std::string m_svg;
 };
 
-// The chart lands in a file beside OUT under a name of its own and is renamed over OUT only once
-// whole, so a failure leaves no half-written chart and an older OUT stays as it was.
-std::optional<io::AccessError> writeWhole(const std::string &target, const std::string &content)
-{
-    const fs::path final(target);
-    std::random_device random;
-    const std::string suffix = std::to_string(random()) + std::to_string(random());
-    // A short name of its own, so a long OUT name cannot make it too long for the directory.
-    fs::path temporary = final;
-    temporary.replace_filename(".bexen-chart-" + suffix + ".tmp");
-
-    std::ofstream out(temporary, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out)
-        return io::AccessError{target, std::string("cannot be written: ") + std::strerror(errno)};
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.close();
-    std::error_code ec;
-    if (!out) {
-        fs::remove(temporary, ec);
-        return io::AccessError{target, "could not be written completely"};
-    }
-    fs::rename(temporary, final, ec);
-    if (ec) {
-        const std::string reason = ec.message();
-        fs::remove(temporary, ec);
-        return io::AccessError{target, "could not be put in place: " + reason};
-    }
-    return std::nullopt;
-}
-
-bool isSameFile(const std::string &a, const std::string &b)
-{
-    std::error_code ec;
-    return a == b || (fs::equivalent(a, b, ec) && !ec);
-}
-
-// What is wrong with OUT, found before any work is done.
-std::optional<std::string> checkTarget(const Context &ctx, const std::string &recording,
-                                       const std::string &target)
-{
-    const std::string named = "OUT " + quoteArgument(target);
-    if (isSameFile(target, recording))
-        return named + " is the recording itself; draw the chart into another file";
-    const io::PortFileLocation portFile = ctx.portFile();
-    if (!portFile.error && isSameFile(target, portFile.path))
-        return named + " is the port file itself; draw the chart into another file";
-    std::error_code ec;
-    if (fs::is_directory(target, ec))
-        return named + " is a directory; name the chart's file";
-    const fs::path directory = fs::path(target).parent_path();
-    if (directory.empty())
-        return std::nullopt;
-    const fs::file_status status = fs::status(directory, ec);
-    if (status.type() == fs::file_type::not_found)
-        return named + ": its directory " + quoteArgument(directory.string()) + " does not exist";
-    if (!ec && !fs::is_directory(status))
-        return named + ": " + quoteArgument(directory.string()) + " is not a directory";
-    return std::nullopt;
-}
-
 } // namespace
-
-RecordedRun replayRecording(const std::vector<PlayStep> &rows)
-{
-    RecordedRun run;
-    JunctionState state;
-    for (const PlayStep &row : rows) {
-        const auto byte = static_cast<std::uint8_t>((state.byteOf(row.port) & ~row.mask) | (row.value & row.mask));
-        setPortByte(state, row.port, byte);
-        if (!run.states.empty() && run.states.back().from == row.at)
-            run.states.back().state = state;
-        else
-            run.states.push_back({row.at, state});
-    }
-    return run;
-}
-
-std::vector<TimedViolation> checkRun(const RecordedRun &run, Clock::Duration maxWait)
-{
-    ConflictChecker checker(maxWait);
-    std::vector<TimedViolation> found;
-    const auto observe = [&](const JunctionState &state, Clock::Duration at) {
-        for (Violation &v : checker.observe(state, Clock::TimePoint(at)))
-            found.push_back({at, std::move(v)});
-    };
-    for (std::size_t i = 0; i < run.states.size(); ++i) {
-        const RecordedState &recorded = run.states[i];
-        observe(recorded.state, recorded.from);
-        // Between two changes only a car's wait grows; the polls find when it has grown too long.
-        const Clock::Duration until = i + 1 < run.states.size() ? run.states[i + 1].from : recorded.from;
-        for (Clock::Duration poll = (recorded.from / kPanelPoll + 1) * kPanelPoll; poll < until;
-             poll += kPanelPoll)
-            observe(recorded.state, poll);
-    }
-    return found;
-}
 
 Clock::Duration tickSpacing(Clock::Duration length)
 {
@@ -563,78 +419,6 @@ Clock::Duration tickSpacing(Clock::Duration length)
 std::string renderChart(const ChartInput &input)
 {
     return ChartWriter(input).write();
-}
-
-int chartRecording(Context &ctx, const ChartOptions &options)
-{
-    constexpr std::string_view command = "chart";
-    const std::string &recording = options.recording;
-    const std::string &target = options.out;
-    const std::optional<Clock::Duration> &from = options.from;
-    const std::optional<Clock::Duration> &to = options.to;
-    if (recording.empty() || target.empty())
-        return ctx.failUsage(command, recording.empty() ? "RECORDING must not be empty" : "OUT must not be empty");
-    if (from && to && *from >= *to)
-        return ctx.failUsage(command, "--from " + secondsText(*from) + " must come before --to "
-                                     + secondsText(*to));
-    if (auto error = checkTarget(ctx, recording, target))
-        return ctx.failUsage(command, *error);
-
-    std::string text;
-    if (auto error = readPlayFile(recording, text))
-        return ctx.failUsage(command, *error);
-    if (text.empty())
-        return ctx.failUsage(command, recording + ": is empty; a recording starts with the line "
-                                     + std::string(kCsvHeader));
-    const ParsedPlay parsed = parseRecording(text);
-    if (parsed.error)
-        return ctx.failUsage(command, describeError(recording, *parsed.error));
-
-    ChartInput input{fs::path(recording).filename().string(), replayRecording(parsed.steps), {},
-                     options.maxWait, {}, {}};
-    const Clock::Duration start = input.run.states.front().from;
-    const Clock::Duration end = input.run.end();
-    if (end <= start)
-        return ctx.failUsage(command, recording + ": every row is at " + secondsText(start)
-                                     + "; a recording to chart spans some time");
-    input.from = std::max(from.value_or(start), start);
-    input.to = std::min(to.value_or(end), end);
-    if (input.from >= input.to) {
-        const std::string cut = from && *from >= end ? "--from " + secondsText(*from)
-                                                     : "--to " + secondsText(to.value_or(end));
-        return ctx.failUsage(command, recording + ": runs from " + secondsText(start) + " to "
-                                     + secondsText(end) + "; " + cut + " leaves nothing of it to chart");
-    }
-    input.violations = checkRun(input.run, options.maxWait);
-
-    if (auto error = writeWhole(target, renderChart(input)))
-        return ctx.failAccess(*error);
-    const auto shown = std::count_if(input.violations.begin(), input.violations.end(),
-                                     [&](const TimedViolation &v) { return v.at >= input.from && v.at <= input.to; });
-    ctx.out << "chart: " << target << ": " << secondsText(input.from) << " to " << secondsText(input.to)
-            << " of " << recording << ", " << shown << (shown == 1 ? " violation" : " violations")
-            << std::endl;
-    return kExitOk;
-}
-
-void addChartCommand(CommandLine &line)
-{
-    auto options = std::make_shared<ChartOptions>();
-    CLI::App &chart = line.addCommand(
-            "chart", "draw a CSV recording as a timing chart in SVG, every violation marked",
-            [options](Context &ctx) { return chartRecording(ctx, *options); });
-    line.addPath(chart, "RECORDING", options->recording, "a CSV recording made by record",
-                 "RECORDING must not be empty", "missing RECORDING, the CSV recording to chart");
-    line.addPath(chart, "OUT", options->out,
-                 "the SVG file to write: one lane per light and per sensor, and a mark at each "
-                 "violation watch --check would have reported",
-                 "OUT must not be empty", "missing OUT, the SVG file to draw the chart into");
-    line.addSeconds(chart, "--max-wait", options->maxWait,
-                    "the longest a car may wait for green, as for watch --check (default 60)");
-    line.addSeconds(chart, "--from", options->from,
-                    "start the chart S seconds into the recording (default: its start)");
-    line.addSeconds(chart, "--to", options->to,
-                    "end it S seconds into the recording (default: its end)");
 }
 
 } // namespace bexen::ports
