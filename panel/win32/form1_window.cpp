@@ -2,8 +2,8 @@
 #include "form1_window.h"
 
 #include "caption_wrap.h"
-#include "dpi_calls.h"
 #include "colours.h"
+#include "dpi_calls.h"
 #include "junction.h"
 #include "picture_box_art.h"
 #include "twips.h"

@@ -357,16 +357,7 @@ std::string cutCharacters(const Panel &panel, std::size_t row, std::string_view 
     const Grab shown = grab(panel.form(), inner);
     if (shown.rgb.empty())
         return "the box has no inside";
-    std::vector<std::uint32_t> sorted = shown.rgb;
-    std::sort(sorted.begin(), sorted.end());
-    std::uint32_t back = sorted[0];
-    std::size_t most = 0;
-    for (std::size_t i = 0, j = 0; i < sorted.size(); i = j) {
-        while (j < sorted.size() && sorted[j] == sorted[i])
-            ++j;
-        if (j - i > most)
-            most = j - i, back = sorted[i];
-    }
+    const std::uint32_t back = shown.at(0, 0); // the box's inside corner, which no text reaches
     const auto distance = [](std::uint32_t a, std::uint32_t b) {
         int sum = 0;
         for (int shift : {0, 8, 16})
