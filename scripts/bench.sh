@@ -16,8 +16,13 @@
 # eight accesses every 100 ms can cost. The bare window plus its ticks' worth of a, measured
 # back to back where the kernel's caches stay warm, is printed for information.
 # Ends with one line per goal: "GOAL <name>: <measured> (goal <= <limit>) met|missed".
+#
+#   scripts/bench.sh --windows   the Windows panel's idle cost under Wine instead (bench-windows.sh)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+if [ "${1:-}" = --windows ]; then
+    exec "$here/bench-windows.sh"
+fi
 "$here/setup.sh" bench_tick bench_form1 bench_idle_window bexen-semaphores
 build="$here/../build"
 

@@ -3,12 +3,14 @@
 
 #include "caption_wrap.h"
 #include "colours.h"
+#include "dpi_calls.h"
 #include "junction.h"
 #include "picture_box_art.h"
 #include "twips.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -65,7 +67,7 @@ SIZE frameSize(UINT dpi)
 {
     RECT frame{0, 0, toPixels(kFormWidthTwips, static_cast<int>(dpi)),
                toPixels(kFormHeightTwips, static_cast<int>(dpi))};
-    ::AdjustWindowRectExForDpi(&frame, kFormStyle, FALSE, 0, dpi);
+    adjustWindowRect(frame, kFormStyle, 0, dpi);
     return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
@@ -181,7 +183,7 @@ HWND Form1Window::create(HINSTANCE instance, int showCommand)
     // The window takes the object over when it is made and deletes it when it goes; until then
     // this holder does.
     std::unique_ptr<Form1Window> form(new Form1Window(instance));
-    const SIZE frame = frameSize(::GetDpiForSystem());
+    const SIZE frame = frameSize(systemDpi());
     const HWND hwnd = ::CreateWindowExW(0, kForm1Class, widen(kFormCaption).c_str(), kFormStyle,
                                         CW_USEDEFAULT, CW_USEDEFAULT, frame.cx, frame.cy, nullptr,
                                         nullptr, instance, &form);
@@ -242,7 +244,7 @@ LRESULT Form1Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 BOOL Form1Window::OnCreate(HWND hwnd, LPCREATESTRUCT)
 {
-    m_dpi = ::GetDpiForWindow(hwnd);
+    m_dpi = windowDpi(hwnd);
     m_junction = junctionFills(static_cast<int>(m_dpi));
     makeBrushes();
     makeFonts();
@@ -455,12 +457,18 @@ OwnedFont Form1Window::fittedFont(LabelFont kind) const
         }
         return true;
     };
-    const int smallest = fontPixels(hundredthsOf(kind), kLayoutDpi);
-    int pixels = fontPixels(hundredthsOf(kind), static_cast<int>(m_dpi));
+    OwnedFont fitted = largestFitting(kind, fontPixels(hundredthsOf(kind), static_cast<int>(m_dpi)),
+                                      fontPixels(hundredthsOf(kind), kLayoutDpi), fits);
+    ::ReleaseDC(m_hwnd, dc);
+    return fitted;
+}
+
+OwnedFont Form1Window::largestFitting(LabelFont kind, int pixels, int smallest,
+                                      const std::function<bool(const OwnedFont &)> &fits) const
+{
     OwnedFont fitted = makeFont(kind, pixels);
     while (pixels > smallest && !fits(fitted))
         fitted = makeFont(kind, --pixels);
-    ::ReleaseDC(m_hwnd, dc);
     return fitted;
 }
 
@@ -481,7 +489,7 @@ void Form1Window::makeFonts()
 void Form1Window::makeIcons()
 {
     const auto load = [&](int metric) {
-        const int side = ::GetSystemMetricsForDpi(metric, m_dpi);
+        const int side = systemMetric(metric, m_dpi);
         return static_cast<HICON>(
                 ::LoadImageW(m_instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, side, side, 0));
     };
@@ -516,15 +524,65 @@ void Form1Window::makeFigures()
     }
 }
 
-void Form1Window::placeChildren() const
+void Form1Window::placeChildren()
 {
     for (const Placed &placed : m_placed) {
         const PixelRect r = placed.at.toPixels(static_cast<int>(m_dpi));
         ::SetWindowPos(placed.hwnd, nullptr, r.left, r.top, r.width, r.height,
                        SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    for (const HWND text : m_texts)
-        ::SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(LabelFont::Default)), TRUE);
+    fitTextBoxes();
+}
+
+namespace {
+
+// What a box can show, its widest texts among them: a light's byte has at most three digits, and
+// Text1 the sensor bits as the tick writes them, after its first text.
+std::vector<std::string> widestTextsOf(const TextBoxRow &row)
+{
+    if (row.box == TextBox::Text1)
+        return {std::string(row.initialText), "0 0 0 0  0 0 0 0", "0 0 0 0  1 1 1 1"};
+    std::vector<std::string> texts;
+    for (char digit = '0'; digit <= '9'; ++digit)
+        texts.emplace_back(3, digit);
+    return texts;
+}
+
+} // namespace
+
+void Form1Window::fitTextBoxes()
+{
+    // The edit control's margins for the form's font leave a 25-pixel box room for two digits:
+    // no margins, and where the text is still wider than the box's formatting rectangle (which
+    // the control may inset further), a smaller font for that box alone.
+    const auto noMargins = [](HWND edit) {
+        ::SendMessageW(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
+    };
+    LOGFONTW form{};
+    ::GetObjectW(fontOf(LabelFont::Default), sizeof(form), &form);
+    const int formPixels = form.lfHeight < 0 ? -form.lfHeight : form.lfHeight;
+    const HDC dc = ::GetDC(m_hwnd);
+    for (std::size_t i = 0; i < std::size(kTextBoxes); ++i) {
+        const HWND edit = m_texts.at(static_cast<std::size_t>(kTextBoxes[i].box));
+        noMargins(edit);
+        RECT format{};
+        ::SendMessageW(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+        const std::vector<std::string> texts = widestTextsOf(kTextBoxes[i]);
+        const auto fits = [&](const OwnedFont &candidate) {
+            const Selected selected(dc, candidate.get());
+            return std::all_of(texts.begin(), texts.end(), [&](const std::string &text) {
+                return textWidth(dc, text) <= format.right - format.left;
+            });
+        };
+        // The box lets go of its old font before the font is destroyed; a new font puts the
+        // margins back to the font's own.
+        OwnedFont font = largestFitting(LabelFont::Default, formPixels, std::max(1, formPixels / 2), fits);
+        ::SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+        m_textBoxFonts.at(i) = std::move(font);
+        noMargins(edit);
+        ::InvalidateRect(edit, nullptr, TRUE);
+    }
+    ::ReleaseDC(m_hwnd, dc);
 }
 
 BOOL Form1Window::OnEraseBkgnd(HWND, HDC)

@@ -12,6 +12,7 @@
 #include "poll_cycle.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -85,10 +86,14 @@ private:
     OwnedFont makeFont(LabelFont kind, int pixels) const;
     OwnedFont layoutFont(LabelFont kind) const; // the font at 96 dots per inch, which lines break in
     OwnedFont fittedFont(LabelFont kind) const; // the font at this DPI, no wider than the layout
+    // The largest font from `pixels` down to `smallest` that `fits`, or the smallest.
+    OwnedFont largestFitting(LabelFont kind, int pixels, int smallest,
+                             const std::function<bool(const OwnedFont &)> &fits) const;
     void makeBrushes();
     void makeIcons();
     void makeFigures();
-    void placeChildren() const;
+    void placeChildren();
+    void fitTextBoxes(); // each text box's margins and font, so that all it shows stands whole
 
     COLORREF rgb(Colour colour) const;
     HBRUSH brush(Colour colour) const;
@@ -109,6 +114,7 @@ private:
     std::array<OwnedBrush, 8> m_brushes;
     std::array<OwnedFont, 3> m_fonts; // by LabelFont
     std::array<OwnedFont, 3> m_layoutFonts;
+    std::array<OwnedFont, std::size(kTextBoxes)> m_textBoxFonts;
     OwnedIcon m_bigIcon;
     OwnedIcon m_smallIcon;
 

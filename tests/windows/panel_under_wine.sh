@@ -31,6 +31,12 @@ icons=$(icotool -l "$work/group.ico" | sed -E 's/.*--width=([0-9]+) --height=([0
     fail "the icon's images are '$icons', not 16x16@32 32x32@8 48x48@32 256x256@32"
 wrestool -x --raw --type=24 "$exe" 2>/dev/null | grep -q 'PerMonitorV2' ||
     fail "the manifest in $exe does not declare per-monitor DPI awareness"
+# Windows 7, 8, 8.1 and 10/11, each by its supportedOS id, or that system treats the panel as older.
+for os in 35138b9a-5d96-4fbd-8e2d-a2440225f93a 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 \
+    1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
+    wrestool -x --raw --type=24 "$exe" 2>/dev/null | grep -q "{$os}" ||
+        fail "the manifest in $exe does not name the supported system {$os}"
+done
 dlls=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
 for dll in $dlls; do
     case $dll in

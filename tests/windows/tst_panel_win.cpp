@@ -6,21 +6,25 @@
 #include "windows_test_support.h"
 
 #include "control_ids.h"
+#include "dpi_calls.h"
 #include "form1_tables.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <set>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace bexen::wintest;
 using namespace bexen::panel;
 using bexen::panel::win32::controlId;
+using bexen::panel::win32::kWithoutDpiCallsVariable;
 using bexen::panel::win32::Table;
 
 namespace {
@@ -273,14 +277,28 @@ std::string differenceFrom(const Panel &panel, std::size_t imageRow, int value)
     return wrong ? std::to_string(wrong) + " of 348 pixels differ, the first " + first : "";
 }
 
-class PanelLayout : public ::testing::TestWithParam<int> {};
+// The panel started meanwhile finds none of the DPI calls newer than Windows 7 (Wine has them all),
+// so that it takes the old systems' way to its DPI, frame and icons.
+class WithoutNewerDpiCalls {
+public:
+    explicit WithoutNewerDpiCalls(bool on) { ::SetEnvironmentVariableW(kWithoutDpiCallsVariable, on ? L"1" : nullptr); }
+    ~WithoutNewerDpiCalls() { ::SetEnvironmentVariableW(kWithoutDpiCallsVariable, nullptr); }
+};
+
+struct LayoutCase {
+    int dpi;
+    bool withoutNewerDpiCalls;
+};
+
+class PanelLayout : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(PanelLayout, WindowAndEveryControlStandWhereTheirTwipsSay)
 {
-    const int dpi = GetParam();
+    const int dpi = GetParam().dpi;
     SavedEnvironment saved;
     PrivateDirectory dir;
     ScreenDpi screen(dpi);
+    WithoutNewerDpiCalls oldSystem(GetParam().withoutNewerDpiCalls);
     Panel panel(dir);
     ASSERT_NE(panel.form(), nullptr) << "no visible Form1 window appeared";
     EXPECT_EQ(text(panel.form()), "Bexen  Semaphores");
@@ -317,7 +335,88 @@ TEST_P(PanelLayout, WindowAndEveryControlStandWhereTheirTwipsSay)
         check(Table::Labels, i, kLabels[i].name, -1, kLabels[i].at, "Static");
 }
 
-INSTANTIATE_TEST_SUITE_P(Dpi, PanelLayout, ::testing::Values(96, 120, 144, 192),
+INSTANTIATE_TEST_SUITE_P(Dpi, PanelLayout,
+                         ::testing::Values(LayoutCase{96, false}, LayoutCase{120, false}, LayoutCase{144, false},
+                                           LayoutCase{192, false}, LayoutCase{96, true}, LayoutCase{144, true}),
+                         [](const auto &info) {
+                             return std::to_string(info.param.dpi) + "dpi"
+                                     + (info.param.withoutNewerDpiCalls ? "AsOnWindows7" : "");
+                         });
+
+// The characters a text box shows, read from the screen inside its client edge, or why they are
+// not `characters` whole. Each run of columns holding red ink is one character (the form's fonts
+// leave a blank column between digits); a character cut by the box's edge leaves ink in its
+// outermost column, a character pushed out of it leaves one run too few, and a cut copy of a
+// digit differs from the digit's other copies.
+std::string cutCharacters(const Panel &panel, std::size_t row, std::string_view characters)
+{
+    const HWND box = panel.control(Table::TextBoxes, row);
+    RECT inner{};
+    ::GetClientRect(box, &inner);
+    ::MapWindowPoints(box, panel.form(), reinterpret_cast<POINT *>(&inner), 2);
+    const Grab shown = grab(panel.form(), inner);
+    if (shown.rgb.empty())
+        return "the box has no inside";
+    const std::uint32_t back = shown.at(0, 0); // the box's inside corner, which no text reaches
+    const auto distance = [](std::uint32_t a, std::uint32_t b) {
+        int sum = 0;
+        for (int shift : {0, 8, 16})
+            sum += std::abs(static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff));
+        return sum;
+    };
+    std::vector<std::string> runs; // each character's ink, column after column
+    std::string run;
+    bool atEdge = false;
+    for (int x = 0; x < shown.width; ++x) {
+        std::string column;
+        for (int y = 0; y < shown.height; ++y)
+            column += distance(shown.at(x, y), kRed) < distance(shown.at(x, y), back) ? '#' : '.';
+        if (column.find('#') == std::string::npos) {
+            if (!run.empty())
+                runs.push_back(std::exchange(run, {}));
+            continue;
+        }
+        atEdge = atEdge || x == 0 || x == shown.width - 1;
+        run += column + '|';
+    }
+    if (!run.empty())
+        runs.push_back(run);
+    const std::string seen = std::to_string(runs.size()) + " characters in " + std::to_string(shown.width)
+            + " pixels";
+    if (atEdge)
+        return seen + ", ink in the inside's outermost column";
+    if (runs.size() != characters.size())
+        return seen + ", not " + std::to_string(characters.size());
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const std::size_t first = characters.find(characters[i]);
+        if (runs[i] != runs[first])
+            return "character " + std::to_string(i + 1) + " differs from character " + std::to_string(first + 1)
+                    + ", both '" + characters[i] + "'";
+    }
+    return "";
+}
+
+class ValueBoxes : public ::testing::TestWithParam<int> {};
+
+TEST_P(ValueBoxes, ShowTheLongestTextsWhole)
+{
+    const int dpi = GetParam();
+    SavedEnvironment saved;
+    PrivateDirectory dir;
+    writePorts(dir, {{160, 255}, {161, 255}, {162, 255}, {163, 255}});
+    ScreenDpi screen(dpi);
+    Panel panel(dir);
+    ASSERT_NE(panel.form(), nullptr);
+    ASSERT_TRUE(waitFor([&] { return text(panel.control(Table::TextBoxes, 3)) == "255"; })) << "no tick has run";
+    // Text1 with no sensor ticked shows "0 0 0 0  0 0 0 0": its eight digits.
+    for (std::size_t i = 0; i < std::size(kTextBoxes); ++i) {
+        const std::string_view characters = i == 0 ? "00000000" : "255";
+        EXPECT_TRUE(waitFor([&] { return cutCharacters(panel, i, characters).empty(); }, std::chrono::seconds(3)))
+                << kTextBoxes[i].name << " at " << dpi << " dpi: " << cutCharacters(panel, i, characters);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, ValueBoxes, ::testing::Values(96, 120, 144, 192),
                          [](const auto &info) { return std::to_string(info.param) + "dpi"; });
 
 TEST(PanelWindow, TabMovesThroughTheControlsInTheirTabIndexOrder)
