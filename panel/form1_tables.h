@@ -2,6 +2,7 @@
 #pragma once
 
 #include "colours.h"
+#include "junction_facts.h"
 #include "pictures/figure.h"
 #include "poll_cycle.h"
 #include "twips.h"
@@ -45,10 +46,10 @@ struct LightRow {
 };
 
 inline constexpr LightRow kLights[] = {
-    {1, 160, TextBox::Text4, 1, 0},
-    {2, 161, TextBox::Text3, 2, 1},
-    {3, 162, TextBox::Text2, 3, 2},
-    {4, 163, TextBox::Text5, 0, 3},
+    {1, junction::lightPort(1), TextBox::Text4, 1, 0},
+    {2, junction::lightPort(2), TextBox::Text3, 2, 1},
+    {3, junction::lightPort(3), TextBox::Text2, 3, 2},
+    {4, junction::lightPort(4), TextBox::Text5, 0, 3},
 };
 
 struct TextBoxRow {
