@@ -13,14 +13,14 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <charconv>
 
 namespace bexen::panel {
 namespace {
 
-QString elementName(std::string_view name, int index)
+QString elementName(const DesignerName &name)
 {
-    return index < 0 ? toQString(name) : QStringLiteral("%1[%2]").arg(toQString(name)).arg(index);
+    return name.index ? QStringLiteral("%1[%2]").arg(toQString(name.name)).arg(*name.index)
+                      : toQString(name.name);
 }
 
 QColor shade(Colour which)
@@ -33,20 +33,6 @@ void paintWith(QWidget &widget, QPalette::ColorRole role, const QColor &value)
     QPalette palette = widget.palette();
     palette.setColor(role, value);
     widget.setPalette(palette);
-}
-
-const LightRow &lightOfImage18(int image18Index)
-{
-    return *std::find_if(std::begin(kLights), std::end(kLights),
-                         [&](const LightRow &light) { return light.image18 == image18Index; });
-}
-
-int labelNumber(std::string_view name)
-{
-    int number = 0;
-    const std::string_view digits = name.substr(name.find_first_of("0123456789"));
-    std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    return number;
 }
 
 // Check1's value as the tick reads it: 0 cleared, 1 ticked, 2 greyed.
@@ -118,7 +104,7 @@ void Form1::buildTextBoxes()
 {
     for (const TextBoxRow &row : kTextBoxes) {
         auto *box = new QLineEdit(toQString(row.initialText), this);
-        box->setObjectName(toQString(row.name));
+        box->setObjectName(elementName(designerName(row.box)));
         box->setGeometry(toQRect(row.at.toPixels()));
         box->setAlignment(Qt::AlignCenter);
         box->setAccessibleName(toQString(row.spoken));
@@ -137,14 +123,14 @@ void Form1::buildCheckBoxes()
 {
     for (const CheckBoxRow &row : kCheckBoxes) {
         auto *box = new SensorCheckBox(toQString(row.caption), this);
-        box->setObjectName(elementName(row.name, row.index));
+        box->setObjectName(elementName(designerName(row)));
         box->setGeometry(toQRect(
                 TwipsRect{row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips}.toPixels()));
         box->setBackgroundRole(QPalette::Window);
         paintWith(*box, QPalette::Window, shade(row.back));
         paintWith(*box, QPalette::WindowText, shade(row.fore));
         paintWith(*box, QPalette::ButtonText, shade(row.fore));
-        if (row.index < 0) {
+        if (row.role == CheckRole::LegendSample) {
             m_check2 = box;
             box->setAccessibleName(QStringLiteral("Sample sensor box of the legend"));
         } else {
@@ -155,9 +141,8 @@ void Form1::buildCheckBoxes()
             connect(box, &QCheckBox::stateChanged, this, [this, index = row.index](int state) {
                 m_check1Values.at(static_cast<std::size_t>(index)) = sensorValue(Qt::CheckState(state));
             });
-            const auto light = std::find_if(std::begin(kLights), std::end(kLights),
-                                            [&](const LightRow &l) { return l.check1 == row.index; });
-            box->setAccessibleName(QStringLiteral("Car waiting at light %1").arg(light->light));
+            const LightRow &light = kLights[kLightOfCheck1.at(static_cast<std::size_t>(row.index))];
+            box->setAccessibleName(QStringLiteral("Car waiting at light %1").arg(light.light));
         }
         registerFocusable(row.tabIndex, box);
     }
@@ -167,7 +152,7 @@ void Form1::buildPictureBoxes()
 {
     for (const PictureBoxRow &row : kPictureBoxes) {
         auto *box = new PictureBox(row.figure, this);
-        box->setObjectName(elementName(row.name, row.index));
+        box->setObjectName(elementName(designerName(row.figure)));
         box->setAccessibleName(toQString(row.spoken));
         box->setGeometry(toQRect(row.at.toPixels()));
         paintWith(*box, QPalette::Window, shade(row.back));
@@ -178,10 +163,10 @@ void Form1::buildPictureBoxes()
 void Form1::buildImages()
 {
     for (const ImageRow &row : kImages) {
-        const bool legend = row.name == "Image11";
+        const bool legend = row.role == ImageRole::Legend;
         const auto index = static_cast<std::size_t>(row.index);
         auto *image = new LightImage(legend ? &lightImage(row.index) : &blankLightImage(), this);
-        image->setObjectName(elementName(row.name, row.index));
+        image->setObjectName(elementName(designerName(row)));
         image->setGeometry(toQRect(
                 TwipsRect{row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips}.toPixels()));
         if (legend) {
@@ -202,7 +187,7 @@ void Form1::buildLabels()
 {
     for (const LabelRow &row : kLabels) {
         auto *label = new PanelLabel(toQString(row.caption), row.align, row.wraps, this);
-        label->setObjectName(toQString(row.name));
+        label->setObjectName(QStringLiteral("Label%1").arg(row.number));
         label->setGeometry(toQRect(row.at.toPixels()));
         label->setBackgroundRole(QPalette::Window);
         label->setForegroundRole(QPalette::WindowText);
@@ -218,7 +203,7 @@ void Form1::buildLabels()
             }
             label->setFont(font);
         }
-        m_labels.at(static_cast<std::size_t>(labelNumber(row.name) - 1)) = label;
+        m_labels.at(static_cast<std::size_t>(row.number - 1)) = label;
     }
 }
 
@@ -237,7 +222,7 @@ void Form1::chainTabOrder()
 
 void Form1::describeLight(int image18Index, const QString &state)
 {
-    const LightRow &light = lightOfImage18(image18Index);
+    const LightRow &light = kLights[kLightOfImage18.at(static_cast<std::size_t>(image18Index))];
     const QString words = QStringLiteral("Light %1, port %2: %3").arg(light.light).arg(light.port).arg(state);
     LightImage *image = m_image18.at(static_cast<std::size_t>(image18Index));
     image->setAccessibleName(words);

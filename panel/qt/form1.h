@@ -55,13 +55,13 @@ private:
     void showLightPicture(int image18Index, int value) override;
     int checkValue(int check1Index) const override;
 
-    std::array<QLineEdit *, 5> m_texts{};
-    std::array<SensorCheckBox *, 4> m_check1{};
-    std::array<int, 4> m_check1Values{}; // what each Check1 box holds, as checkValue answers
+    std::array<QLineEdit *, std::size(kTextBoxRows)> m_texts{};
+    std::array<SensorCheckBox *, std::size(kCheck1Rows)> m_check1{};
+    std::array<int, std::size(kCheck1Rows)> m_check1Values{}; // what each Check1 box holds, as checkValue answers
     SensorCheckBox *m_check2 = nullptr;
-    std::array<LightImage *, 4> m_image18{};
-    std::array<LightImage *, 5> m_image11{};
-    std::array<PanelLabel *, 20> m_labels{};
+    std::array<LightImage *, std::size(kImage18Rows)> m_image18{};
+    std::array<LightImage *, std::size(kImage11Rows)> m_image11{};
+    std::array<PanelLabel *, std::size(kLabelRows)> m_labels{};
     std::vector<std::pair<int, QWidget *>> m_tabStops;
     QTimer *m_timer1 = nullptr;
 

@@ -102,24 +102,6 @@ void paintPixels(HDC dc, const pictures::Pixels &pixels, const RECT &into)
     ::SetStretchBltMode(dc, previous);
 }
 
-int check1Row(int check1Index)
-{
-    for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i) {
-        if (kCheckBoxes[i].name == "Check1" && kCheckBoxes[i].index == check1Index)
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
-int image18Row(int image18Index)
-{
-    for (std::size_t i = 0; i < std::size(kImages); ++i) {
-        if (kImages[i].name == "Image18" && kImages[i].index == image18Index)
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
 Form1Window *formOf(HWND hwnd)
 {
     return reinterpret_cast<Form1Window *>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -318,7 +300,7 @@ void Form1Window::makeImages()
 {
     for (std::size_t i = 0; i < std::size(kImages); ++i) {
         const ImageRow &row = kImages[i];
-        const bool legend = row.name == "Image11";
+        const bool legend = row.role == ImageRole::Legend;
         const HWND image = makeChild(kImageClass, "", 0, 0, controlId(Table::Images, i),
                                      {row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips});
         const pictures::Pixels &picture =
@@ -699,18 +681,14 @@ void Form1Window::showText(poll::TextBox box, std::string_view text)
 
 void Form1Window::showLightPicture(int image18Index, int value)
 {
-    const int row = image18Row(image18Index);
-    if (row < 0)
-        return;
-    const HWND image = m_images.at(static_cast<std::size_t>(row));
+    const HWND image = m_images.at(kImage18Rows.at(static_cast<std::size_t>(image18Index)));
     ::SetWindowLongPtrW(image, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pictures::lightPicture(value)));
     ::InvalidateRect(image, nullptr, FALSE);
 }
 
 int Form1Window::checkValue(int check1Index) const
 {
-    const int row = check1Row(check1Index);
-    return row >= 0 && m_checked.at(static_cast<std::size_t>(row)) ? 1 : 0;
+    return m_checked.at(kCheck1Rows.at(static_cast<std::size_t>(check1Index))) ? 1 : 0;
 }
 
 LRESULT CALLBACK Form1Window::imageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
