@@ -84,8 +84,7 @@ SensorCheckBox::SensorCheckBox(const QString &caption, QWidget *parent)
 
 QRect SensorCheckBox::tickSquare() const
 {
-    const int side = std::min(width(), height());
-    return {(width() - side) / 2, (height() - side) / 2, side, side};
+    return toQRect(panel::tickSquare({0, 0, width(), height()}));
 }
 
 void SensorCheckBox::paintEvent(QPaintEvent *)
@@ -101,14 +100,10 @@ void SensorCheckBox::paintEvent(QPaintEvent *)
                      greyed || isDown() ? pal.color(QPalette::Button) : pal.color(QPalette::Base));
 
     if (checkState() != Qt::Unchecked) {
-        // A two-pixel tick, drawn pixel for pixel so that it reads even in a 7-pixel square.
-        painter.setPen(greyed ? pal.color(QPalette::Dark) : pal.color(QPalette::Text));
-        const int x = square.left();
-        const int y = square.top();
-        for (int dy : {0, 1}) {
-            painter.drawLine(x + 2, y + 3 + dy, x + 3, y + 4 + dy);
-            painter.drawLine(x + 4, y + 3 + dy, x + 6, y + 1 + dy);
-        }
+        const QColor mark = greyed ? pal.color(QPalette::Dark) : pal.color(QPalette::Text);
+        const PixelRect inSquare{square.left(), square.top(), square.width(), square.height()};
+        for (const TickCell &cell : kTickCells)
+            painter.fillRect(toQRect(tickColumn(cell, inSquare)), mark);
     }
     if (hasFocus())
         drawFocusFrame(painter, *this);

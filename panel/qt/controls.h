@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "check_box.h"
 #include "form1_tables.h"
 
 #include <QCheckBox>

@@ -35,18 +35,17 @@ void paintWith(QWidget &widget, QPalette::ColorRole role, const QColor &value)
     widget.setPalette(palette);
 }
 
-// Check1's value as the tick reads it: 0 cleared, 1 ticked, 2 greyed.
-int sensorValue(Qt::CheckState state)
+CheckValue checkValueOf(Qt::CheckState state)
 {
     switch (state) {
     case Qt::Unchecked:
-        return 0;
+        break;
     case Qt::Checked:
-        return 1;
+        return CheckValue::Ticked;
     case Qt::PartiallyChecked:
-        return 2;
+        return CheckValue::Greyed;
     }
-    return 0;
+    return CheckValue::Cleared;
 }
 
 } // namespace
@@ -139,7 +138,7 @@ void Form1::buildCheckBoxes()
             // four check boxes scattered over the heap. Every way a box changes (a click, the
             // keyboard, an accessibility tool, setCheckState) passes through stateChanged.
             connect(box, &QCheckBox::stateChanged, this, [this, index = row.index](int state) {
-                m_check1Values.at(static_cast<std::size_t>(index)) = sensorValue(Qt::CheckState(state));
+                m_check1Values.at(static_cast<std::size_t>(index)) = checkValueOf(Qt::CheckState(state));
             });
             const LightRow &light = kLights[kLightOfCheck1.at(static_cast<std::size_t>(row.index))];
             box->setAccessibleName(QStringLiteral("Car waiting at light %1").arg(light.light));
@@ -237,7 +236,7 @@ void Form1::showText(poll::TextBox box, std::string_view text)
         edit->setText(wanted);
 }
 
-BEXEN_TICK_PATH int Form1::checkValue(int check1Index) const
+BEXEN_TICK_PATH CheckValue Form1::checkValue(int check1Index) const
 {
     return m_check1Values.at(static_cast<std::size_t>(check1Index));
 }

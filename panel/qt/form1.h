@@ -53,11 +53,11 @@ private:
 
     void showText(poll::TextBox box, std::string_view text) override;
     void showLightPicture(int image18Index, int value) override;
-    int checkValue(int check1Index) const override;
+    CheckValue checkValue(int check1Index) const override;
 
     std::array<QLineEdit *, std::size(kTextBoxRows)> m_texts{};
     std::array<SensorCheckBox *, std::size(kCheck1Rows)> m_check1{};
-    std::array<int, std::size(kCheck1Rows)> m_check1Values{}; // what each Check1 box holds, as checkValue answers
+    std::array<CheckValue, std::size(kCheck1Rows)> m_check1Values{}; // what checkValue answers
     SensorCheckBox *m_check2 = nullptr;
     std::array<LightImage *, std::size(kImage18Rows)> m_image18{};
     std::array<LightImage *, std::size(kImage11Rows)> m_image11{};

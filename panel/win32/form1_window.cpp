@@ -549,8 +549,8 @@ void Form1Window::OnCommand(HWND, int id, HWND control, UINT code)
     if (const int row = rowOf(Table::CheckBoxes, id);
         row >= 0 && (code == BN_CLICKED || code == BN_DOUBLECLICKED)) {
         // An owner-drawn button keeps no check of its own; a double click is two ticks.
-        bool &checked = m_checked.at(static_cast<std::size_t>(row));
-        checked = !checked;
+        CheckValue &checked = m_checked.at(static_cast<std::size_t>(row));
+        checked = checked == CheckValue::Cleared ? CheckValue::Ticked : CheckValue::Cleared;
         ::InvalidateRect(control, nullptr, FALSE);
         return;
     }
@@ -582,27 +582,17 @@ void Form1Window::drawCheckBox(const DRAWITEMSTRUCT &item, const CheckBoxRow &ro
     const HDC dc = item.hDC;
     const RECT &r = item.rcItem;
     ::FillRect(dc, &r, brush(row.back));
-    // The tick square fills the narrow control's width, centred on its height.
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    const int side = std::min(width, height);
-    RECT square{r.left + (width - side) / 2, r.top + (height - side) / 2, 0, 0};
-    square.right = square.left + side;
-    square.bottom = square.top + side;
-    // Drawn rather than left to DrawFrameControl, whose tick shrinks to a dot in 9 pixels: a
-    // one-pixel frame, and a tick of five two-pixel columns laid out on the 9-pixel square.
+    const PixelRect inSquare = tickSquare({r.left, r.top, r.right - r.left, r.bottom - r.top});
+    const RECT square = toRect(inSquare);
+    // A frame one pixel wide at 96 dots per inch, and the tick mark of check_box.h.
     const int frame = scaledLineWidth(1, static_cast<int>(m_dpi));
     ::FillRect(dc, &square, brush(Colour::WindowText));
     RECT inside{square.left + frame, square.top + frame, square.right - frame, square.bottom - frame};
     ::FillRect(dc, &inside, brush((item.itemState & ODS_SELECTED) ? Colour::ButtonFace : Colour::WindowBackground));
     const std::size_t index = static_cast<std::size_t>(&row - kCheckBoxes);
-    if (m_checked.at(index)) {
-        constexpr POINT kTick[] = {{2, 3}, {3, 4}, {4, 3}, {5, 2}, {6, 1}};
-        constexpr int kTickGrid = 9;
-        for (const POINT &cell : kTick) {
-            const RECT mark{square.left + cell.x * side / kTickGrid, square.top + cell.y * side / kTickGrid,
-                            square.left + (cell.x + 1) * side / kTickGrid,
-                            square.top + (cell.y + 2) * side / kTickGrid};
+    if (m_checked.at(index) != CheckValue::Cleared) {
+        for (const TickCell &cell : kTickCells) {
+            const RECT mark = toRect(tickColumn(cell, inSquare));
             ::FillRect(dc, &mark, brush(Colour::WindowText));
         }
     }
@@ -686,9 +676,9 @@ void Form1Window::showLightPicture(int image18Index, int value)
     ::InvalidateRect(image, nullptr, FALSE);
 }
 
-int Form1Window::checkValue(int check1Index) const
+CheckValue Form1Window::checkValue(int check1Index) const
 {
-    return m_checked.at(kCheck1Rows.at(static_cast<std::size_t>(check1Index))) ? 1 : 0;
+    return m_checked.at(kCheck1Rows.at(static_cast<std::size_t>(check1Index)));
 }
 
 LRESULT CALLBACK Form1Window::imageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

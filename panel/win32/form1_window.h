@@ -32,7 +32,7 @@ public:
 
     void showText(poll::TextBox box, std::string_view text) override;
     void showLightPicture(int image18Index, int value) override;
-    int checkValue(int check1Index) const override;
+    CheckValue checkValue(int check1Index) const override;
 
 private:
     struct Placed {
@@ -102,7 +102,7 @@ private:
     std::vector<Placed> m_placed;
     std::array<HWND, std::size(kTextBoxes)> m_texts{};
     std::array<HWND, std::size(kImages)> m_images{};
-    std::array<bool, std::size(kCheckBoxes)> m_checked{};
+    std::array<CheckValue, std::size(kCheckBoxes)> m_checked{};
     std::vector<std::unique_ptr<FigureBitmap>> m_figures;
     bool m_showingText = false;
 
