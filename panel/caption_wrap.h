@@ -8,6 +8,22 @@
 
 namespace bexen::panel {
 
+enum class Align { Left, Right, Centre };
+
+// Where a line `textWidth` pixels wide starts in a box from `boxLeft`, `boxWidth` pixels wide.
+constexpr int alignedLeft(Align align, int boxLeft, int boxWidth, int textWidth)
+{
+    switch (align) {
+    case Align::Right:
+        return boxLeft + boxWidth - textWidth;
+    case Align::Centre:
+        return boxLeft + (boxWidth - textWidth) / 2;
+    case Align::Left:
+        break;
+    }
+    return boxLeft;
+}
+
 // How wide a piece of text stands in the label's font, in pixels; the front-end measures it.
 using TextWidth = std::function<int(std::string_view text)>;
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "caption_wrap.h"
 #include "colours.h"
 #include "junction_facts.h"
 #include "pictures/figure.h"
@@ -158,7 +159,6 @@ inline constexpr ImageRow kImages[] = {
     {ImageRole::Legend, 4, {5760, 5400}},
 };
 
-enum class Align { Left, Right, Centre };
 enum class LabelFont { Default, BoldNumber, Underlined };
 
 struct LabelRow {

@@ -66,12 +66,7 @@ void PanelLabel::paintEvent(QPaintEvent *)
     const QFontMetrics metrics = fontMetrics();
     int top = 0;
     for (const QString &line : shownLines()) {
-        const int advance = metrics.horizontalAdvance(line);
-        int x = 0;
-        if (m_align == Align::Right)
-            x = width() - advance;
-        else if (m_align == Align::Centre)
-            x = (width() - advance) / 2;
+        const int x = alignedLeft(m_align, 0, width(), metrics.horizontalAdvance(line));
         painter.drawText(QPoint(x, top + metrics.ascent()), line);
         top += metrics.lineSpacing();
     }

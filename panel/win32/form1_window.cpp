@@ -618,15 +618,9 @@ void Form1Window::drawLabel(const DRAWITEMSTRUCT &item, const LabelRow &row) con
     ::SetBkMode(dc, TRANSPARENT);
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc, &metrics);
-    const int boxWidth = r.right - r.left;
     int top = r.top;
     for (const std::string &line : lines) {
-        const int advance = textWidth(dc, line);
-        int x = r.left;
-        if (row.align == Align::Right)
-            x = r.right - advance;
-        else if (row.align == Align::Centre)
-            x = r.left + (boxWidth - advance) / 2;
+        const int x = alignedLeft(row.align, r.left, r.right - r.left, textWidth(dc, line));
         const std::wstring wide = widen(line);
         ::ExtTextOutW(dc, x, top, ETO_CLIPPED, &r, wide.c_str(), static_cast<UINT>(wide.size()), nullptr);
         top += metrics.tmHeight + metrics.tmExternalLeading;
