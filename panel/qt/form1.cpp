@@ -12,8 +12,6 @@
 #include <QPainter>
 #include <QTimer>
 
-#include <algorithm>
-
 namespace bexen::panel {
 namespace {
 
@@ -26,6 +24,12 @@ QString elementName(const DesignerName &name)
 QColor shade(Colour which)
 {
     return colour(which, QApplication::palette());
+}
+
+template <typename Row, std::size_t N>
+ControlRef refOf(Table table, const Row (&rows)[N], const Row &row)
+{
+    return {table, static_cast<std::size_t>(&row - rows)};
 }
 
 void paintWith(QWidget &widget, QPalette::ColorRole role, const QColor &value)
@@ -114,7 +118,7 @@ void Form1::buildTextBoxes()
         connect(box, &QLineEdit::textChanged, this, [this, which = row.box](const QString &now) {
             m_tick.textChanged(which, now.toStdString());
         });
-        registerFocusable(row.tabIndex, box);
+        registerFocusable(refOf(Table::TextBoxes, kTextBoxes, row), box);
     }
 }
 
@@ -143,7 +147,7 @@ void Form1::buildCheckBoxes()
             const LightRow &light = kLights[kLightOfCheck1.at(static_cast<std::size_t>(row.index))];
             box->setAccessibleName(QStringLiteral("Car waiting at light %1").arg(light.light));
         }
-        registerFocusable(row.tabIndex, box);
+        registerFocusable(refOf(Table::CheckBoxes, kCheckBoxes, row), box);
     }
 }
 
@@ -155,7 +159,7 @@ void Form1::buildPictureBoxes()
         box->setAccessibleName(toQString(row.spoken));
         box->setGeometry(toQRect(row.at.toPixels()));
         paintWith(*box, QPalette::Window, shade(row.back));
-        registerFocusable(row.tabIndex, box);
+        registerFocusable(refOf(Table::PictureBoxes, kPictureBoxes, row), box);
     }
 }
 
@@ -206,17 +210,15 @@ void Form1::buildLabels()
     }
 }
 
-void Form1::registerFocusable(int tabIndex, QWidget *widget)
+void Form1::registerFocusable(ControlRef control, QWidget *widget)
 {
-    m_tabStops.emplace_back(tabIndex, widget);
+    m_tabStops.at(tabPosition(control)) = widget;
 }
 
 void Form1::chainTabOrder()
 {
-    std::sort(m_tabStops.begin(), m_tabStops.end(),
-              [](const auto &a, const auto &b) { return a.first < b.first; });
     for (std::size_t i = 1; i < m_tabStops.size(); ++i)
-        QWidget::setTabOrder(m_tabStops[i - 1].second, m_tabStops[i].second);
+        QWidget::setTabOrder(m_tabStops[i - 1], m_tabStops[i]);
 }
 
 void Form1::describeLight(int image18Index, const QString &state)

@@ -10,7 +10,6 @@
 
 #include <array>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 class QLineEdit;
@@ -49,7 +48,7 @@ private:
     void buildLabels();
     void chainTabOrder();
     void describeLight(int image18Index, const QString &state);
-    void registerFocusable(int tabIndex, QWidget *widget);
+    void registerFocusable(ControlRef control, QWidget *widget);
 
     void showText(poll::TextBox box, std::string_view text) override;
     void showLightPicture(int image18Index, int value) override;
@@ -62,7 +61,7 @@ private:
     std::array<LightImage *, std::size(kImage18Rows)> m_image18{};
     std::array<LightImage *, std::size(kImage11Rows)> m_image11{};
     std::array<PanelLabel *, std::size(kLabelRows)> m_labels{};
-    std::vector<std::pair<int, QWidget *>> m_tabStops;
+    std::array<QWidget *, kTabStopCount> m_tabStops{}; // in kTabOrder's order
     QTimer *m_timer1 = nullptr;
 
     std::vector<Fill> m_junction; // laid out for the screen it was last painted on

@@ -323,25 +323,17 @@ void Form1Window::makeLabels()
 
 void Form1Window::chainTabOrder() const
 {
-    std::vector<std::pair<int, HWND>> stops;
-    for (std::size_t i = 0; i < std::size(kTextBoxes); ++i)
-        stops.emplace_back(kTextBoxes[i].tabIndex, ::GetDlgItem(m_hwnd, controlId(Table::TextBoxes, i)));
-    for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i)
-        stops.emplace_back(kCheckBoxes[i].tabIndex, ::GetDlgItem(m_hwnd, controlId(Table::CheckBoxes, i)));
-    for (std::size_t i = 0; i < std::size(kPictureBoxes); ++i)
-        stops.emplace_back(kPictureBoxes[i].tabIndex,
-                           ::GetDlgItem(m_hwnd, controlId(Table::PictureBoxes, i)));
     // The dialog manager moves the focus in Z order, so the stops go to the bottom one after the
     // other in their tab order; the labels and images, which never take the focus, then go below
     // them all, as windowless controls would lie beneath the rest.
-    std::sort(stops.begin(), stops.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::vector<HWND> stops;
+    for (const ControlRef &stop : kTabOrder)
+        stops.push_back(::GetDlgItem(m_hwnd, controlId(stop.table, stop.row)));
     constexpr UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-    for (const auto &stop : stops)
-        ::SetWindowPos(stop.second, HWND_BOTTOM, 0, 0, 0, 0, keep);
+    for (const HWND stop : stops)
+        ::SetWindowPos(stop, HWND_BOTTOM, 0, 0, 0, 0, keep);
     for (const Placed &placed : m_placed) {
-        const bool isStop = std::any_of(stops.begin(), stops.end(),
-                                        [&](const auto &stop) { return stop.second == placed.hwnd; });
-        if (!isStop)
+        if (std::find(stops.begin(), stops.end(), placed.hwnd) == stops.end())
             ::SetWindowPos(placed.hwnd, HWND_BOTTOM, 0, 0, 0, 0, keep);
     }
 }
