@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "twips.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -34,5 +36,16 @@ using TextWidth = std::function<int(std::string_view text)>;
 // dropped; the last line keeps its blanks.
 std::vector<std::string> wrapCaption(std::string_view caption, const TextWidth &textWidth,
                                      int boxWidth);
+
+// How wide a piece of text stands in the panel's font at a size of `pixels`, in the screen's
+// own pixels; the front-end measures it.
+using SizedTextWidth = std::function<int(int pixels, std::string_view text)>;
+
+// The size in whole pixels at which a font of `hundredthsOfPoint` draws `captions` at `dpi`: the
+// size its points give there, shrunk a pixel at a time (never below its size at 96 dots per
+// inch) until no caption stands wider than at 96 dots per inch grown with the layout. A font's
+// glyphs do not grow exactly with its size, so what fits at 96 then fits at every density.
+int fittedFontPixels(int hundredthsOfPoint, int dpi, const std::vector<std::string_view> &captions,
+                     const SizedTextWidth &textWidth);
 
 } // namespace bexen::panel

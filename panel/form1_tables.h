@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace bexen::panel {
 
@@ -29,11 +30,6 @@ inline constexpr std::string_view kFormCaption = "Bexen  Semaphores";
 inline constexpr std::string_view kFormFontFamily = "MS Sans Serif";
 inline constexpr int kFormFontHundredthsOfPoint = 825;
 inline constexpr int kNumberFontHundredthsOfPoint = 1200;
-
-constexpr int fontPixels(int hundredthsOfPoint, int dpi = kLayoutDpi)
-{
-    return (hundredthsOfPoint * dpi + 7200 / 2) / 7200;
-}
 
 inline constexpr int kFormFontPixels = fontPixels(kFormFontHundredthsOfPoint);
 inline constexpr int kNumberFontPixels = fontPixels(kNumberFontHundredthsOfPoint);
@@ -224,6 +220,28 @@ inline constexpr LabelRow kLabels[] = {
     {20, " Updating every 100 milliseconds ", {3720, 4560, 2400, 225}, Align::Left,
      Colour::WindowBackground, Colour::WindowText, LabelFont::Default, false, 36},
 };
+
+// The font size of each kind of label, in hundredths of a point.
+constexpr int hundredthsOf(LabelFont font)
+{
+    return font == LabelFont::BoldNumber ? kNumberFontHundredthsOfPoint : kFormFontHundredthsOfPoint;
+}
+
+// The captions that must fit their boxes in a font of the panel: the labels of that font, and for
+// the form's own font the text boxes' texts too.
+inline std::vector<std::string_view> captionsIn(LabelFont font)
+{
+    std::vector<std::string_view> captions;
+    for (const LabelRow &row : kLabels) {
+        if (row.font == font)
+            captions.push_back(row.caption);
+    }
+    if (font == LabelFont::Default) {
+        for (const TextBoxRow &row : kTextBoxes)
+            captions.push_back(row.initialText);
+    }
+    return captions;
+}
 
 // Which table a control comes from; a control is its table and its row there.
 enum class Table { TextBoxes, CheckBoxes, PictureBoxes, Images, Labels };

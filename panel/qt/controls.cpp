@@ -61,12 +61,19 @@ void PanelLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     fillBackground(painter, *this);
-    painter.setFont(font());
+    // The lines break where they break at 96 dots per inch; each is drawn in the screen's own
+    // pixels, in the font fitted to them, so a caption stays in its box at any scale, as on Windows.
+    const qreal ratio = devicePixelRatioF();
+    painter.scale(1 / ratio, 1 / ratio);
+    QFont drawn = font();
+    drawn.setPixelSize(m_fittedPixels > 0 ? m_fittedPixels : qRound(drawn.pixelSize() * ratio));
+    painter.setFont(drawn);
     painter.setPen(palette().color(foregroundRole()));
-    const QFontMetrics metrics = fontMetrics();
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int boxWidth = qRound(width() * ratio);
     int top = 0;
     for (const QString &line : shownLines()) {
-        const int x = alignedLeft(m_align, 0, width(), metrics.horizontalAdvance(line));
+        const int x = alignedLeft(m_align, 0, boxWidth, metrics.horizontalAdvance(line));
         painter.drawText(QPoint(x, top + metrics.ascent()), line);
         top += metrics.lineSpacing();
     }

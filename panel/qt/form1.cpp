@@ -8,6 +8,8 @@
 #include "window_icon.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTimer>
@@ -188,6 +190,20 @@ void Form1::buildImages()
 
 void Form1::buildLabels()
 {
+    // Each kind of label's font fitted to this screen's pixels by the rule Windows follows.
+    const int dpi = qRound(kLayoutDpi * devicePixelRatioF());
+    std::array<int, 3> fittedPixels{};
+    for (const LabelFont kind : {LabelFont::Default, LabelFont::BoldNumber, LabelFont::Underlined}) {
+        QFont measured = font();
+        measured.setBold(kind == LabelFont::BoldNumber);
+        const QImage onePixelPerPixel(1, 1, QImage::Format_RGB32);
+        const auto widthIn = [&](int pixels, std::string_view text) {
+            measured.setPixelSize(pixels);
+            return QFontMetrics(measured, &onePixelPerPixel).horizontalAdvance(toQString(text));
+        };
+        fittedPixels.at(static_cast<std::size_t>(kind)) =
+                fittedFontPixels(hundredthsOf(kind), dpi, captionsIn(kind), widthIn);
+    }
     for (const LabelRow &row : kLabels) {
         auto *label = new PanelLabel(toQString(row.caption), row.align, row.wraps, this);
         label->setObjectName(QStringLiteral("Label%1").arg(row.number));
@@ -206,6 +222,7 @@ void Form1::buildLabels()
             }
             label->setFont(font);
         }
+        label->setFittedPixels(fittedPixels.at(static_cast<std::size_t>(row.font)));
         m_labels.at(static_cast<std::size_t>(row.number - 1)) = label;
     }
 }

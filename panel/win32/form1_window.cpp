@@ -370,31 +370,6 @@ void Form1Window::makeBrushes()
         m_brushes[i].reset(::CreateSolidBrush(rgb(static_cast<Colour>(i))));
 }
 
-namespace {
-
-// The captions that must fit their boxes in a font of the panel: the labels of that font, and for
-// the form's own font the text boxes' texts too.
-int hundredthsOf(LabelFont font)
-{
-    return font == LabelFont::BoldNumber ? kNumberFontHundredthsOfPoint : kFormFontHundredthsOfPoint;
-}
-
-std::vector<std::string_view> captionsIn(LabelFont font)
-{
-    std::vector<std::string_view> captions;
-    for (const LabelRow &row : kLabels) {
-        if (row.font == font)
-            captions.push_back(row.caption);
-    }
-    if (font == LabelFont::Default) {
-        for (const TextBoxRow &row : kTextBoxes)
-            captions.push_back(row.initialText);
-    }
-    return captions;
-}
-
-} // namespace
-
 OwnedFont Form1Window::makeFont(LabelFont kind, int pixels) const
 {
     LOGFONTW font{};
@@ -409,33 +384,20 @@ OwnedFont Form1Window::makeFont(LabelFont kind, int pixels) const
 
 OwnedFont Form1Window::fittedFont(LabelFont kind) const
 {
-    const std::vector<std::string_view> captions = captionsIn(kind);
     const HDC dc = ::GetDC(m_hwnd);
-    const auto widths = [&](const OwnedFont &candidate) {
-        const Selected selected(dc, candidate.get());
-        std::vector<long> each;
-        for (const std::string_view caption : captions)
-            each.push_back(textWidth(dc, caption));
-        return each;
-    };
-    // A font's glyphs do not grow exactly with its size: each caption's width at 96 dots per inch,
-    // scaled with the layout, bounds it at this DPI, so that what fits at 96 fits everywhere.
-    const std::vector<long> at96 = widths(layoutFont(kind));
-    const auto fits = [&](const OwnedFont &candidate) {
-        const std::vector<long> now = widths(candidate);
-        for (std::size_t i = 0; i < now.size(); ++i) {
-            if (now[i] * kLayoutDpi > at96[i] * static_cast<long>(m_dpi))
-                return false;
+    OwnedFont font; // the last size measured, kept while its captions are
+    int fontSize = 0;
+    const auto widthIn = [&](int pixels, std::string_view text) {
+        if (pixels != fontSize) {
+            font = makeFont(kind, pixels);
+            fontSize = pixels;
         }
-        return true;
+        const Selected selected(dc, font.get());
+        return textWidth(dc, text);
     };
-    const int smallest = fontPixels(hundredthsOf(kind), kLayoutDpi);
-    int pixels = fontPixels(hundredthsOf(kind), static_cast<int>(m_dpi));
-    OwnedFont fitted = makeFont(kind, pixels);
-    while (pixels > smallest && !fits(fitted))
-        fitted = makeFont(kind, --pixels);
+    const int pixels = fittedFontPixels(hundredthsOf(kind), static_cast<int>(m_dpi), captionsIn(kind), widthIn);
     ::ReleaseDC(m_hwnd, dc);
-    return fitted;
+    return makeFont(kind, pixels);
 }
 
 OwnedFont Form1Window::layoutFont(LabelFont kind) const
