@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -282,9 +281,7 @@ consteval std::array<std::size_t, Count> rowsOf(const Row (&table)[N], ElementOf
 inline constexpr std::size_t kLightRows = std::size(kLights);
 static_assert(kLightRows == junction::kLightCount);
 
-// The row of kLights of each light, of each Image18 element and of each Check1 element.
-inline constexpr auto kLightOfNumber =
-        rowsOf<kLightRows>(kLights, [](const LightRow &row) { return row.light - 1; });
+// The row of kLights of each Image18 element and of each Check1 element.
 inline constexpr auto kLightOfImage18 =
         rowsOf<kLightRows>(kLights, [](const LightRow &row) { return row.image18; });
 inline constexpr auto kLightOfCheck1 =
@@ -296,9 +293,6 @@ inline constexpr auto kTextBoxRows = rowsOf<5>(
 inline constexpr auto kCheck1Rows = rowsOf<kLightRows>(kCheckBoxes, [](const CheckBoxRow &row) {
     return row.role == CheckRole::Sensor ? row.index : -1;
 });
-inline constexpr auto kCheck2Rows = rowsOf<1>(kCheckBoxes, [](const CheckBoxRow &row) {
-    return row.role == CheckRole::LegendSample ? 0 : -1;
-});
 inline constexpr auto kImage18Rows = rowsOf<kLightRows>(kImages, [](const ImageRow &row) {
     return row.role == ImageRole::LightState ? row.index : -1;
 });
@@ -307,51 +301,9 @@ inline constexpr auto kImage11Rows = rowsOf<junction::kLightValues>(kImages, [](
 });
 inline constexpr auto kLabelRows =
         rowsOf<std::size(kLabels)>(kLabels, [](const LabelRow &row) { return row.number - 1; });
+// Each figure in one picture box, which it names.
 inline constexpr auto kPictureBoxRows = rowsOf<std::size(kPictureBoxes)>(
         kPictureBoxes, [](const PictureBoxRow &row) { return static_cast<int>(row.figure); });
-
-// A control's name as the designer gave it: an array's name and the element's index, or the
-// name of a control that stands alone.
-struct DesignerName {
-    std::string_view name;
-    std::optional<int> index;
-};
-
-constexpr DesignerName designerName(TextBox box)
-{
-    constexpr std::string_view kNames[] = {"Text1", "Text2", "Text3", "Text4", "Text5"};
-    return {kNames[static_cast<std::size_t>(box)], std::nullopt};
-}
-
-constexpr DesignerName designerName(const CheckBoxRow &row)
-{
-    if (row.role == CheckRole::Sensor)
-        return {"Check1", row.index};
-    return {"Check2", std::nullopt};
-}
-
-constexpr DesignerName designerName(Figure figure)
-{
-    switch (figure) {
-    case Figure::Vehicle1:
-    case Figure::Vehicle2:
-    case Figure::Vehicle3:
-    case Figure::Vehicle4:
-        return {"Picture1", static_cast<int>(figure) - static_cast<int>(Figure::Vehicle1)};
-    case Figure::Man:
-        return {"Picture2", std::nullopt};
-    case Figure::WomanWithChild:
-        return {"Picture3", std::nullopt};
-    case Figure::WomanWithPram:
-        break;
-    }
-    return {"Picture4", std::nullopt};
-}
-
-constexpr DesignerName designerName(const ImageRow &row)
-{
-    return {row.role == ImageRole::Legend ? "Image11" : "Image18", row.index};
-}
 
 // The controls that take the focus, in their tab order: the text, check and picture boxes.
 inline constexpr std::size_t kTabStopCount =

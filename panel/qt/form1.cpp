@@ -17,10 +17,24 @@
 namespace bexen::panel {
 namespace {
 
-QString elementName(const DesignerName &name)
+// The controls' names as the designer gave them: an array's name and the element's index
+// ("Check1[2]"), or a lone control's name ("Check2").
+QString nameOf(const CheckBoxRow &row)
 {
-    return name.index ? QStringLiteral("%1[%2]").arg(toQString(name.name)).arg(*name.index)
-                      : toQString(name.name);
+    return row.role == CheckRole::Sensor ? QStringLiteral("Check1[%1]").arg(row.index) : QStringLiteral("Check2");
+}
+
+QString nameOf(const ImageRow &row)
+{
+    return QStringLiteral("%1[%2]").arg(row.role == ImageRole::Legend ? "Image11" : "Image18").arg(row.index);
+}
+
+// Picture1(0) to Picture1(3) hold the vehicles of lights 1 to 4; Picture2 to Picture4 the pedestrians.
+QString nameOf(Figure figure)
+{
+    static_assert(static_cast<int>(Figure::Vehicle4) == 3 && static_cast<int>(Figure::Man) == 4);
+    const int n = static_cast<int>(figure);
+    return n <= 3 ? QStringLiteral("Picture1[%1]").arg(n) : QStringLiteral("Picture%1").arg(n - 2);
 }
 
 QColor shade(Colour which)
@@ -109,7 +123,7 @@ void Form1::buildTextBoxes()
 {
     for (const TextBoxRow &row : kTextBoxes) {
         auto *box = new QLineEdit(toQString(row.initialText), this);
-        box->setObjectName(elementName(designerName(row.box)));
+        box->setObjectName(QStringLiteral("Text%1").arg(static_cast<int>(row.box) + 1));
         box->setGeometry(toQRect(row.at.toPixels()));
         box->setAlignment(Qt::AlignCenter);
         box->setAccessibleName(toQString(row.spoken));
@@ -128,7 +142,7 @@ void Form1::buildCheckBoxes()
 {
     for (const CheckBoxRow &row : kCheckBoxes) {
         auto *box = new SensorCheckBox(toQString(row.caption), this);
-        box->setObjectName(elementName(designerName(row)));
+        box->setObjectName(nameOf(row));
         box->setGeometry(toQRect(
                 TwipsRect{row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips}.toPixels()));
         box->setBackgroundRole(QPalette::Window);
@@ -157,7 +171,7 @@ void Form1::buildPictureBoxes()
 {
     for (const PictureBoxRow &row : kPictureBoxes) {
         auto *box = new PictureBox(row.figure, this);
-        box->setObjectName(elementName(designerName(row.figure)));
+        box->setObjectName(nameOf(row.figure));
         box->setAccessibleName(toQString(row.spoken));
         box->setGeometry(toQRect(row.at.toPixels()));
         paintWith(*box, QPalette::Window, shade(row.back));
@@ -171,7 +185,7 @@ void Form1::buildImages()
         const bool legend = row.role == ImageRole::Legend;
         const auto index = static_cast<std::size_t>(row.index);
         auto *image = new LightImage(legend ? &lightImage(row.index) : &blankLightImage(), this);
-        image->setObjectName(elementName(designerName(row)));
+        image->setObjectName(nameOf(row));
         image->setGeometry(toQRect(
                 TwipsRect{row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips}.toPixels()));
         if (legend) {
