@@ -22,17 +22,6 @@ namespace bexen::ports {
 inline constexpr Clock::Duration kPanelPoll{100};
 inline constexpr Clock::Duration kShortestShown = 2 * kPanelPoll;
 
-using junction::kDark;
-using junction::kGreen;
-using junction::kRed;
-using junction::kRedYellow;
-using junction::kYellow;
-using junction::lightsOf;
-using junction::otherRoad;
-using junction::Road;
-using junction::roadName;
-using junction::setPortByte;
-
 // A light moves traffic (or is about to) in red and yellow, green and yellow.
 constexpr bool isMoving(std::uint8_t value) { return value >= kRedYellow && value <= kGreen; }
 

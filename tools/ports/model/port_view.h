@@ -11,14 +11,8 @@
 
 namespace bexen::ports {
 
-using junction::joinedList;
-using junction::JunctionState;
-using junction::kJunctionPorts;
-using junction::kLightCount;
-using junction::kSensorPort;
-using junction::lightPort;
-using junction::lightValueName;
-using junction::sensorMask;
+// The junction's facts (junction_facts.h) are this tool's vocabulary.
+using namespace junction;
 
 // "4 green"
 std::string lightValueText(std::uint8_t value);
