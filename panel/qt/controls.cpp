@@ -93,20 +93,25 @@ void SensorCheckBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     fillBackground(painter, *this);
-    const QRect square = tickSquare();
     const QPalette &pal = palette();
     const bool greyed = checkState() == Qt::PartiallyChecked;
 
-    painter.fillRect(square, pal.color(QPalette::Text));
-    painter.fillRect(square.adjusted(1, 1, -1, -1),
+    // The square and its tick in the screen's own pixels, as on Windows, so that on a dense
+    // screen the tick's columns stay even rather than being scaled up from 96 dots per inch.
+    painter.save();
+    const qreal ratio = devicePixelRatioF();
+    painter.scale(1 / ratio, 1 / ratio);
+    const PixelRect square = panel::tickSquare({0, 0, qRound(width() * ratio), qRound(height() * ratio)});
+    const int frame = scaledLineWidth(1, qRound(kLayoutDpi * ratio));
+    painter.fillRect(toQRect(square), pal.color(QPalette::Text));
+    painter.fillRect(toQRect(square).adjusted(frame, frame, -frame, -frame),
                      greyed || isDown() ? pal.color(QPalette::Button) : pal.color(QPalette::Base));
-
     if (checkState() != Qt::Unchecked) {
         const QColor mark = greyed ? pal.color(QPalette::Dark) : pal.color(QPalette::Text);
-        const PixelRect inSquare{square.left(), square.top(), square.width(), square.height()};
         for (const TickCell &cell : kTickCells)
-            painter.fillRect(toQRect(tickColumn(cell, inSquare)), mark);
+            painter.fillRect(toQRect(tickColumn(cell, square)), mark);
     }
+    painter.restore();
     if (hasFocus())
         drawFocusFrame(painter, *this);
 }
