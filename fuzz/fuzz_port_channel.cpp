@@ -11,6 +11,7 @@
 //   [first length L, 255 = no file] [L bytes of contents] then operations, each an opcode byte
 //   followed by its arguments (see Op).
 
+#include "junction_facts.h"
 #include "poll_cycle.h"
 #include "port_channel.h"
 
@@ -240,7 +241,7 @@ public:
     int checkValue(int index) const override { return checks[static_cast<std::size_t>(index)]; }
     void showLegendPicture(int image18, int image11) override
     {
-        if (image18 < 0 || image18 > 3 || image11 < 0 || image11 >= poll::kLightStates)
+        if (image18 < 0 || image18 > 3 || image11 < 0 || image11 >= junction::kLightValues)
             fail("picture " + std::to_string(image11) + " shown in Image18("
                  + std::to_string(image18) + ")");
         pictures[static_cast<std::size_t>(image18)] = image11;
@@ -329,7 +330,7 @@ void runOperation(Input &in, Model &model, FuzzPanel &panel, poll::TickMembers &
     }
     case Op::WriteSensor: {
         const std::uint8_t value = in.next();
-        io::WRITE_IO_BYTE(poll::kSensorPort, value);
+        io::WRITE_IO_BYTE(junction::kSensorPort, value);
         model.panelWrote(value);
         checkDisk(model, "a write of port 150");
         break;

@@ -62,4 +62,28 @@ std::vector<std::string> wrapCaption(std::string_view caption, const TextWidth &
     return lines;
 }
 
+int fittedFontPixels(int hundredthsOfPoint, int dpi, const std::vector<std::string_view> &captions,
+                     const SizedTextWidth &textWidth)
+{
+    const int smallest = fontPixels(hundredthsOfPoint, kLayoutDpi);
+    std::vector<long> at96;
+    for (const std::string_view caption : captions)
+        at96.push_back(textWidth(smallest, caption));
+    const auto fits = [&](int pixels) {
+        for (std::size_t i = 0; i < captions.size(); ++i) {
+            if (textWidth(pixels, captions[i]) * long{kLayoutDpi} > at96[i] * dpi)
+                return false;
+        }
+        return true;
+    };
+    return largestFittingPixels(fontPixels(hundredthsOfPoint, dpi), smallest, fits);
+}
+
+int largestFittingPixels(int pixels, int smallest, const std::function<bool(int pixels)> &fits)
+{
+    while (pixels > smallest && !fits(pixels))
+        --pixels;
+    return pixels;
+}
+
 } // namespace bexen::panel

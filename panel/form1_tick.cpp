@@ -48,7 +48,7 @@ BEXEN_TICK_PATH void Form1Tick::setText(poll::TextBox box, std::string_view text
 
 BEXEN_TICK_PATH int Form1Tick::checkValue(int check1Index) const
 {
-    return m_view.checkValue(check1Index);
+    return static_cast<int>(m_view.checkValue(check1Index));
 }
 
 BEXEN_TICK_PATH void Form1Tick::showLegendPicture(int image18Index, int image11Index)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "check_box.h"
 #include "poll_cycle.h"
 
 #include <array>
@@ -17,8 +18,8 @@ public:
     virtual void showText(poll::TextBox box, std::string_view text) = 0;
     // Image18(image18Index) shows the legend picture Image11(value), value 0 to 4.
     virtual void showLightPicture(int image18Index, int value) = 0;
-    // The value of Check1(check1Index): 0 cleared, 1 ticked, 2 greyed.
-    virtual int checkValue(int check1Index) const = 0;
+    // What Check1(check1Index) holds.
+    virtual CheckValue checkValue(int check1Index) const = 0;
 };
 
 // Timer1's handler, the same on every front-end: one exchange with the emulator through the port

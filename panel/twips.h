@@ -25,6 +25,12 @@ constexpr int scaledLineWidth(int pixelsAt96, int dpi)
     return scaled < 1 ? 1 : scaled;
 }
 
+// A font's size in pixels: its points at the screen's density, 72 points to the inch.
+constexpr int fontPixels(int hundredthsOfPoint, int dpi = kLayoutDpi)
+{
+    return (hundredthsOfPoint * dpi + 7200 / 2) / 7200;
+}
+
 struct PixelPoint {
     int x;
     int y;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "poll_cycle.h"
 
+#include "junction_facts.h"
 #include "port_channel.h"
 #include "tick_path.h"
 
@@ -27,36 +28,24 @@ BEXEN_TICK_PATH std::string decimalText(std::uint8_t value)
     return std::string(digits, result.ptr);
 }
 
-namespace {
-
-// Any byte that is not a light value shows as a dark light; the value box keeps the raw number.
-BEXEN_TICK_PATH std::int16_t normalised(std::int16_t state)
-{
-    if (state < 0)
-        state = 0;
-    if (state > kLightStates - 1)
-        state = 0;
-    return state;
-}
-
-} // namespace
-
 BEXEN_TICK_PATH void runTick(PanelControls &controls, PortAccess &ports, TickMembers &m)
 {
     // The value boxes are read first and the lights a second time afterwards, so a byte the
     // emulator changes in between shows in the box now and in the light at the next tick.
-    controls.setText(TextBox::Text3, decimalText(ports.read(161)));
-    controls.setText(TextBox::Text2, decimalText(ports.read(162)));
-    controls.setText(TextBox::Text5, decimalText(ports.read(163)));
-    m.lightState[0] = ports.read(160);
+    using junction::lightPort;
+    controls.setText(TextBox::Text3, decimalText(ports.read(lightPort(2))));
+    controls.setText(TextBox::Text2, decimalText(ports.read(lightPort(3))));
+    controls.setText(TextBox::Text5, decimalText(ports.read(lightPort(4))));
+    m.lightState[0] = ports.read(lightPort(1));
     controls.setText(TextBox::Text4, "  ");
     controls.setText(TextBox::Text4, decimalText(static_cast<std::uint8_t>(m.lightState[0])));
-    m.lightState[1] = ports.read(161);
-    m.lightState[2] = ports.read(162);
-    m.lightState[3] = ports.read(163);
+    m.lightState[1] = ports.read(lightPort(2));
+    m.lightState[2] = ports.read(lightPort(3));
+    m.lightState[3] = ports.read(lightPort(4));
 
+    // Any byte that is not a light value shows as a dark light; the value box keeps the raw number.
     for (auto &state : m.lightState)
-        state = normalised(state);
+        state = static_cast<std::int16_t>(junction::shownLightValue(state));
 
     // Light 4's state image is element 0 of the array; lights 1 to 3 match their index.
     constexpr int kStateImageOfLight[4] = {1, 2, 3, 0};
@@ -81,7 +70,7 @@ BEXEN_TICK_PATH void runTick(PanelControls &controls, PortAccess &ports, TickMem
     m.sensorValue = static_cast<std::int16_t>(m.sensorBit[0] + 2 * m.sensorBit[1]
                                               + 4 * m.sensorBit[2] + 8 * m.sensorBit[3]);
     m.sensorByte = static_cast<std::uint8_t>(m.sensorValue);
-    ports.write(kSensorPort, m.sensorByte);
+    ports.write(junction::kSensorPort, m.sensorByte);
 }
 
 } // namespace bexen::poll

@@ -8,11 +8,6 @@
 
 namespace bexen::poll {
 
-// The ports of the junction: the sensor byte goes out on 150, the four lights come in on 160-163.
-inline constexpr std::int32_t kSensorPort = 150;
-inline constexpr std::int32_t kLightPorts[4] = {160, 161, 162, 163}; // lights 1 to 4
-inline constexpr int kLightStates = 5; // 0 dark, 1 red, 2 red and yellow, 3 yellow, 4 green
-
 enum class TextBox { Text1, Text2, Text3, Text4, Text5 };
 
 // What the tick needs of the window, so that it runs with or without one.

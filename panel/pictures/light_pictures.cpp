@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "light_pictures.h"
 
+#include "junction_facts.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -60,7 +62,7 @@ struct LightLamps {
     Lamp bottom;
 };
 
-constexpr std::array<LightLamps, 5> kLegend{{
+constexpr std::array<LightLamps, junction::kLightValues> kLegend{{
     {Lamp::Dark, Lamp::Dark, Lamp::Dark},
     {Lamp::Red, Lamp::Dark, Lamp::Dark},
     {Lamp::Red, Lamp::Yellow, Lamp::Dark},
@@ -128,7 +130,7 @@ const std::array<Pixels, 5> &legendPictures()
 const Pixels &lightPicture(int value)
 {
     // A byte the emulated program never meant as a light shows all lamps dark, like value 0.
-    return legendPictures()[static_cast<std::size_t>(isLightValue(value) ? value : 0)];
+    return legendPictures()[static_cast<std::size_t>(junction::shownLightValue(value))];
 }
 
 const Pixels &blankLightPicture()
@@ -139,11 +141,10 @@ const Pixels &blankLightPicture()
 
 std::string lightStateWords(int value)
 {
-    static constexpr std::array<const char *, 5> kWords{"dark", "red", "red and yellow", "yellow", "green"};
-    static_assert(kWords.size() == kLegend.size());
-    if (!isLightValue(value))
-        return "dark (" + std::to_string(value) + " is not a light value)";
-    return kWords[static_cast<std::size_t>(value)];
+    const std::string shown(junction::lightValueName(junction::shownLightValue(value)));
+    if (!junction::isLightValue(value))
+        return shown + " (" + std::to_string(value) + " is not a light value)";
+    return shown;
 }
 
 } // namespace bexen::pictures

@@ -17,14 +17,7 @@ const Pixels &lightPicture(int value);
 // The start-up picture of a state image: three white lamps, shown until the first tick.
 const Pixels &blankLightPicture();
 
-// Whether `value` is one of the five light values; any other byte is shown dark.
-constexpr bool isLightValue(int value)
-{
-    return value >= 0 && value <= 4;
-}
-
-// A light value in words: "dark", "red", "red and yellow", "yellow", "green"; any other value is
-// shown dark, and says so.
+// A light value in words (junction::lightValueName); any other value is shown dark, and says so.
 std::string lightStateWords(int value);
 
 } // namespace bexen::pictures

@@ -61,17 +61,19 @@ void PanelLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     fillBackground(painter, *this);
-    painter.setFont(font());
+    // The lines break where they break at 96 dots per inch; each is drawn in the screen's own
+    // pixels, in the font fitted to them, so a caption stays in its box at any scale, as on Windows.
+    const qreal ratio = devicePixelRatioF();
+    painter.scale(1 / ratio, 1 / ratio);
+    QFont drawn = font();
+    drawn.setPixelSize(m_fittedPixels > 0 ? m_fittedPixels : qRound(drawn.pixelSize() * ratio));
+    painter.setFont(drawn);
     painter.setPen(palette().color(foregroundRole()));
-    const QFontMetrics metrics = fontMetrics();
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int boxWidth = qRound(width() * ratio);
     int top = 0;
     for (const QString &line : shownLines()) {
-        const int advance = metrics.horizontalAdvance(line);
-        int x = 0;
-        if (m_align == Align::Right)
-            x = width() - advance;
-        else if (m_align == Align::Centre)
-            x = (width() - advance) / 2;
+        const int x = alignedLeft(m_align, 0, boxWidth, metrics.horizontalAdvance(line));
         painter.drawText(QPoint(x, top + metrics.ascent()), line);
         top += metrics.lineSpacing();
     }
@@ -84,32 +86,32 @@ SensorCheckBox::SensorCheckBox(const QString &caption, QWidget *parent)
 
 QRect SensorCheckBox::tickSquare() const
 {
-    const int side = std::min(width(), height());
-    return {(width() - side) / 2, (height() - side) / 2, side, side};
+    return toQRect(panel::tickSquare({0, 0, width(), height()}));
 }
 
 void SensorCheckBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     fillBackground(painter, *this);
-    const QRect square = tickSquare();
     const QPalette &pal = palette();
     const bool greyed = checkState() == Qt::PartiallyChecked;
 
-    painter.fillRect(square, pal.color(QPalette::Text));
-    painter.fillRect(square.adjusted(1, 1, -1, -1),
+    // The square and its tick in the screen's own pixels, as on Windows, so that on a dense
+    // screen the tick's columns stay even rather than being scaled up from 96 dots per inch.
+    painter.save();
+    const qreal ratio = devicePixelRatioF();
+    painter.scale(1 / ratio, 1 / ratio);
+    const PixelRect square = panel::tickSquare({0, 0, qRound(width() * ratio), qRound(height() * ratio)});
+    const int frame = scaledLineWidth(1, qRound(kLayoutDpi * ratio));
+    painter.fillRect(toQRect(square), pal.color(QPalette::Text));
+    painter.fillRect(toQRect(square).adjusted(frame, frame, -frame, -frame),
                      greyed || isDown() ? pal.color(QPalette::Button) : pal.color(QPalette::Base));
-
     if (checkState() != Qt::Unchecked) {
-        // A two-pixel tick, drawn pixel for pixel so that it reads even in a 7-pixel square.
-        painter.setPen(greyed ? pal.color(QPalette::Dark) : pal.color(QPalette::Text));
-        const int x = square.left();
-        const int y = square.top();
-        for (int dy : {0, 1}) {
-            painter.drawLine(x + 2, y + 3 + dy, x + 3, y + 4 + dy);
-            painter.drawLine(x + 4, y + 3 + dy, x + 6, y + 1 + dy);
-        }
+        const QColor mark = greyed ? pal.color(QPalette::Dark) : pal.color(QPalette::Text);
+        for (const TickCell &cell : kTickCells)
+            painter.fillRect(toQRect(tickColumn(cell, square)), mark);
     }
+    painter.restore();
     if (hasFocus())
         drawFocusFrame(painter, *this);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "check_box.h"
 #include "form1_tables.h"
 
 #include <QCheckBox>
@@ -18,6 +19,8 @@ public:
     PanelLabel(const QString &caption, Align align, bool wraps, QWidget *parent);
 
     QStringList shownLines() const;
+    // The size, in the screen's own pixels, of the font the caption is drawn in.
+    void setFittedPixels(int pixels) { m_fittedPixels = pixels; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -25,6 +28,7 @@ protected:
 private:
     Align m_align;
     bool m_wraps;
+    int m_fittedPixels = 0;
 };
 
 // A car-sensor check box only 9 pixels wide: the tick square fills its width and the caption is

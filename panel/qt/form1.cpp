@@ -8,24 +8,44 @@
 #include "window_icon.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTimer>
 
-#include <algorithm>
-#include <charconv>
-
 namespace bexen::panel {
 namespace {
 
-QString elementName(std::string_view name, int index)
+// The controls' names as the designer gave them: an array's name and the element's index
+// ("Check1[2]"), or a lone control's name ("Check2").
+QString nameOf(const CheckBoxRow &row)
 {
-    return index < 0 ? toQString(name) : QStringLiteral("%1[%2]").arg(toQString(name)).arg(index);
+    return row.role == CheckRole::Sensor ? QStringLiteral("Check1[%1]").arg(row.index) : QStringLiteral("Check2");
+}
+
+QString nameOf(const ImageRow &row)
+{
+    return QStringLiteral("%1[%2]").arg(row.role == ImageRole::Legend ? "Image11" : "Image18").arg(row.index);
+}
+
+// Picture1(0) to Picture1(3) hold the vehicles of lights 1 to 4; Picture2 to Picture4 the pedestrians.
+QString nameOf(Figure figure)
+{
+    static_assert(static_cast<int>(Figure::Vehicle4) == 3 && static_cast<int>(Figure::Man) == 4);
+    const int n = static_cast<int>(figure);
+    return n <= 3 ? QStringLiteral("Picture1[%1]").arg(n) : QStringLiteral("Picture%1").arg(n - 2);
 }
 
 QColor shade(Colour which)
 {
     return colour(which, QApplication::palette());
+}
+
+template <typename Row, std::size_t N>
+ControlRef refOf(Table table, const Row (&rows)[N], const Row &row)
+{
+    return {table, static_cast<std::size_t>(&row - rows)};
 }
 
 void paintWith(QWidget &widget, QPalette::ColorRole role, const QColor &value)
@@ -35,32 +55,17 @@ void paintWith(QWidget &widget, QPalette::ColorRole role, const QColor &value)
     widget.setPalette(palette);
 }
 
-const LightRow &lightOfImage18(int image18Index)
-{
-    return *std::find_if(std::begin(kLights), std::end(kLights),
-                         [&](const LightRow &light) { return light.image18 == image18Index; });
-}
-
-int labelNumber(std::string_view name)
-{
-    int number = 0;
-    const std::string_view digits = name.substr(name.find_first_of("0123456789"));
-    std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    return number;
-}
-
-// Check1's value as the tick reads it: 0 cleared, 1 ticked, 2 greyed.
-int sensorValue(Qt::CheckState state)
+CheckValue checkValueOf(Qt::CheckState state)
 {
     switch (state) {
     case Qt::Unchecked:
-        return 0;
+        break;
     case Qt::Checked:
-        return 1;
+        return CheckValue::Ticked;
     case Qt::PartiallyChecked:
-        return 2;
+        return CheckValue::Greyed;
     }
-    return 0;
+    return CheckValue::Cleared;
 }
 
 } // namespace
@@ -118,7 +123,7 @@ void Form1::buildTextBoxes()
 {
     for (const TextBoxRow &row : kTextBoxes) {
         auto *box = new QLineEdit(toQString(row.initialText), this);
-        box->setObjectName(toQString(row.name));
+        box->setObjectName(QStringLiteral("Text%1").arg(static_cast<int>(row.box) + 1));
         box->setGeometry(toQRect(row.at.toPixels()));
         box->setAlignment(Qt::AlignCenter);
         box->setAccessibleName(toQString(row.spoken));
@@ -129,7 +134,7 @@ void Form1::buildTextBoxes()
         connect(box, &QLineEdit::textChanged, this, [this, which = row.box](const QString &now) {
             m_tick.textChanged(which, now.toStdString());
         });
-        registerFocusable(row.tabIndex, box);
+        registerFocusable(refOf(Table::TextBoxes, kTextBoxes, row), box);
     }
 }
 
@@ -137,14 +142,14 @@ void Form1::buildCheckBoxes()
 {
     for (const CheckBoxRow &row : kCheckBoxes) {
         auto *box = new SensorCheckBox(toQString(row.caption), this);
-        box->setObjectName(elementName(row.name, row.index));
+        box->setObjectName(nameOf(row));
         box->setGeometry(toQRect(
                 TwipsRect{row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips}.toPixels()));
         box->setBackgroundRole(QPalette::Window);
         paintWith(*box, QPalette::Window, shade(row.back));
         paintWith(*box, QPalette::WindowText, shade(row.fore));
         paintWith(*box, QPalette::ButtonText, shade(row.fore));
-        if (row.index < 0) {
+        if (row.role == CheckRole::LegendSample) {
             m_check2 = box;
             box->setAccessibleName(QStringLiteral("Sample sensor box of the legend"));
         } else {
@@ -153,13 +158,12 @@ void Form1::buildCheckBoxes()
             // four check boxes scattered over the heap. Every way a box changes (a click, the
             // keyboard, an accessibility tool, setCheckState) passes through stateChanged.
             connect(box, &QCheckBox::stateChanged, this, [this, index = row.index](int state) {
-                m_check1Values.at(static_cast<std::size_t>(index)) = sensorValue(Qt::CheckState(state));
+                m_check1Values.at(static_cast<std::size_t>(index)) = checkValueOf(Qt::CheckState(state));
             });
-            const auto light = std::find_if(std::begin(kLights), std::end(kLights),
-                                            [&](const LightRow &l) { return l.check1 == row.index; });
-            box->setAccessibleName(QStringLiteral("Car waiting at light %1").arg(light->light));
+            const LightRow &light = kLights[kLightOfCheck1.at(static_cast<std::size_t>(row.index))];
+            box->setAccessibleName(QStringLiteral("Car waiting at light %1").arg(light.light));
         }
-        registerFocusable(row.tabIndex, box);
+        registerFocusable(refOf(Table::CheckBoxes, kCheckBoxes, row), box);
     }
 }
 
@@ -167,21 +171,21 @@ void Form1::buildPictureBoxes()
 {
     for (const PictureBoxRow &row : kPictureBoxes) {
         auto *box = new PictureBox(row.figure, this);
-        box->setObjectName(elementName(row.name, row.index));
+        box->setObjectName(nameOf(row.figure));
         box->setAccessibleName(toQString(row.spoken));
         box->setGeometry(toQRect(row.at.toPixels()));
         paintWith(*box, QPalette::Window, shade(row.back));
-        registerFocusable(row.tabIndex, box);
+        registerFocusable(refOf(Table::PictureBoxes, kPictureBoxes, row), box);
     }
 }
 
 void Form1::buildImages()
 {
     for (const ImageRow &row : kImages) {
-        const bool legend = row.name == "Image11";
+        const bool legend = row.role == ImageRole::Legend;
         const auto index = static_cast<std::size_t>(row.index);
         auto *image = new LightImage(legend ? &lightImage(row.index) : &blankLightImage(), this);
-        image->setObjectName(elementName(row.name, row.index));
+        image->setObjectName(nameOf(row));
         image->setGeometry(toQRect(
                 TwipsRect{row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips}.toPixels()));
         if (legend) {
@@ -200,9 +204,23 @@ void Form1::buildImages()
 
 void Form1::buildLabels()
 {
+    // Each kind of label's font fitted to this screen's pixels by the rule Windows follows.
+    const int dpi = qRound(kLayoutDpi * devicePixelRatioF());
+    std::array<int, 3> fittedPixels{};
+    for (const LabelFont kind : {LabelFont::Default, LabelFont::BoldNumber, LabelFont::Underlined}) {
+        QFont measured = font();
+        measured.setBold(kind == LabelFont::BoldNumber);
+        const QImage onePixelPerPixel(1, 1, QImage::Format_RGB32);
+        const auto widthIn = [&](int pixels, std::string_view text) {
+            measured.setPixelSize(pixels);
+            return QFontMetrics(measured, &onePixelPerPixel).horizontalAdvance(toQString(text));
+        };
+        fittedPixels.at(static_cast<std::size_t>(kind)) =
+                fittedFontPixels(hundredthsOf(kind), dpi, captionsIn(kind), widthIn);
+    }
     for (const LabelRow &row : kLabels) {
         auto *label = new PanelLabel(toQString(row.caption), row.align, row.wraps, this);
-        label->setObjectName(toQString(row.name));
+        label->setObjectName(QStringLiteral("Label%1").arg(row.number));
         label->setGeometry(toQRect(row.at.toPixels()));
         label->setBackgroundRole(QPalette::Window);
         label->setForegroundRole(QPalette::WindowText);
@@ -218,26 +236,25 @@ void Form1::buildLabels()
             }
             label->setFont(font);
         }
-        m_labels.at(static_cast<std::size_t>(labelNumber(row.name) - 1)) = label;
+        label->setFittedPixels(fittedPixels.at(static_cast<std::size_t>(row.font)));
+        m_labels.at(static_cast<std::size_t>(row.number - 1)) = label;
     }
 }
 
-void Form1::registerFocusable(int tabIndex, QWidget *widget)
+void Form1::registerFocusable(ControlRef control, QWidget *widget)
 {
-    m_tabStops.emplace_back(tabIndex, widget);
+    m_tabStops.at(tabPosition(control)) = widget;
 }
 
 void Form1::chainTabOrder()
 {
-    std::sort(m_tabStops.begin(), m_tabStops.end(),
-              [](const auto &a, const auto &b) { return a.first < b.first; });
     for (std::size_t i = 1; i < m_tabStops.size(); ++i)
-        QWidget::setTabOrder(m_tabStops[i - 1].second, m_tabStops[i].second);
+        QWidget::setTabOrder(m_tabStops[i - 1], m_tabStops[i]);
 }
 
 void Form1::describeLight(int image18Index, const QString &state)
 {
-    const LightRow &light = lightOfImage18(image18Index);
+    const LightRow &light = kLights[kLightOfImage18.at(static_cast<std::size_t>(image18Index))];
     const QString words = QStringLiteral("Light %1, port %2: %3").arg(light.light).arg(light.port).arg(state);
     LightImage *image = m_image18.at(static_cast<std::size_t>(image18Index));
     image->setAccessibleName(words);
@@ -252,7 +269,7 @@ void Form1::showText(poll::TextBox box, std::string_view text)
         edit->setText(wanted);
 }
 
-BEXEN_TICK_PATH int Form1::checkValue(int check1Index) const
+BEXEN_TICK_PATH CheckValue Form1::checkValue(int check1Index) const
 {
     return m_check1Values.at(static_cast<std::size_t>(check1Index));
 }

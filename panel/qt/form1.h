@@ -10,7 +10,6 @@
 
 #include <array>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 class QLineEdit;
@@ -49,20 +48,20 @@ private:
     void buildLabels();
     void chainTabOrder();
     void describeLight(int image18Index, const QString &state);
-    void registerFocusable(int tabIndex, QWidget *widget);
+    void registerFocusable(ControlRef control, QWidget *widget);
 
     void showText(poll::TextBox box, std::string_view text) override;
     void showLightPicture(int image18Index, int value) override;
-    int checkValue(int check1Index) const override;
+    CheckValue checkValue(int check1Index) const override;
 
-    std::array<QLineEdit *, 5> m_texts{};
-    std::array<SensorCheckBox *, 4> m_check1{};
-    std::array<int, 4> m_check1Values{}; // what each Check1 box holds, as checkValue answers
+    std::array<QLineEdit *, std::size(kTextBoxRows)> m_texts{};
+    std::array<SensorCheckBox *, std::size(kCheck1Rows)> m_check1{};
+    std::array<CheckValue, std::size(kCheck1Rows)> m_check1Values{}; // what checkValue answers
     SensorCheckBox *m_check2 = nullptr;
-    std::array<LightImage *, 4> m_image18{};
-    std::array<LightImage *, 5> m_image11{};
-    std::array<PanelLabel *, 20> m_labels{};
-    std::vector<std::pair<int, QWidget *>> m_tabStops;
+    std::array<LightImage *, std::size(kImage18Rows)> m_image18{};
+    std::array<LightImage *, std::size(kImage11Rows)> m_image11{};
+    std::array<PanelLabel *, std::size(kLabelRows)> m_labels{};
+    std::array<QWidget *, kTabStopCount> m_tabStops{}; // in kTabOrder's order
     QTimer *m_timer1 = nullptr;
 
     std::vector<Fill> m_junction; // laid out for the screen it was last painted on

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "qt_description.h"
 
+#include "junction_facts.h"
 #include "picture_box_art.h"
 #include "pictures/light_pictures.h"
 
@@ -59,7 +60,7 @@ const QImage &lightImage(int value)
         opaqueImage(pictures::lightPicture(2)), opaqueImage(pictures::lightPicture(3)),
         opaqueImage(pictures::lightPicture(4)),
     };
-    return images[static_cast<std::size_t>(pictures::isLightValue(value) ? value : 0)];
+    return images[static_cast<std::size_t>(junction::shownLightValue(value))];
 }
 
 const QImage &blankLightImage()

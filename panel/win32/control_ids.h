@@ -13,7 +13,7 @@ inline constexpr wchar_t kForm1Class[] = L"Form1";
 
 // Each child window's control ID says which row of which table it was made from: the table's
 // base plus the row's position. The window's handlers and the tests go back from ID to row.
-enum class Table { TextBoxes, CheckBoxes, PictureBoxes, Images, Labels };
+using panel::Table;
 
 inline constexpr int kTableBase[] = {1000, 1100, 1200, 1300, 1400};
 

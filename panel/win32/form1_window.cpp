@@ -104,24 +104,6 @@ void paintPixels(HDC dc, const pictures::Pixels &pixels, const RECT &into)
     ::SetStretchBltMode(dc, previous);
 }
 
-int check1Row(int check1Index)
-{
-    for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i) {
-        if (kCheckBoxes[i].name == "Check1" && kCheckBoxes[i].index == check1Index)
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
-int image18Row(int image18Index)
-{
-    for (std::size_t i = 0; i < std::size(kImages); ++i) {
-        if (kImages[i].name == "Image18" && kImages[i].index == image18Index)
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
 Form1Window *formOf(HWND hwnd)
 {
     return reinterpret_cast<Form1Window *>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -320,7 +302,7 @@ void Form1Window::makeImages()
 {
     for (std::size_t i = 0; i < std::size(kImages); ++i) {
         const ImageRow &row = kImages[i];
-        const bool legend = row.name == "Image11";
+        const bool legend = row.role == ImageRole::Legend;
         const HWND image = makeChild(kImageClass, "", 0, 0, controlId(Table::Images, i),
                                      {row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips});
         const pictures::Pixels &picture =
@@ -343,25 +325,17 @@ void Form1Window::makeLabels()
 
 void Form1Window::chainTabOrder() const
 {
-    std::vector<std::pair<int, HWND>> stops;
-    for (std::size_t i = 0; i < std::size(kTextBoxes); ++i)
-        stops.emplace_back(kTextBoxes[i].tabIndex, ::GetDlgItem(m_hwnd, controlId(Table::TextBoxes, i)));
-    for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i)
-        stops.emplace_back(kCheckBoxes[i].tabIndex, ::GetDlgItem(m_hwnd, controlId(Table::CheckBoxes, i)));
-    for (std::size_t i = 0; i < std::size(kPictureBoxes); ++i)
-        stops.emplace_back(kPictureBoxes[i].tabIndex,
-                           ::GetDlgItem(m_hwnd, controlId(Table::PictureBoxes, i)));
     // The dialog manager moves the focus in Z order, so the stops go to the bottom one after the
     // other in their tab order; the labels and images, which never take the focus, then go below
     // them all, as windowless controls would lie beneath the rest.
-    std::sort(stops.begin(), stops.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::vector<HWND> stops;
+    for (const ControlRef &stop : kTabOrder)
+        stops.push_back(::GetDlgItem(m_hwnd, controlId(stop.table, stop.row)));
     constexpr UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-    for (const auto &stop : stops)
-        ::SetWindowPos(stop.second, HWND_BOTTOM, 0, 0, 0, 0, keep);
+    for (const HWND stop : stops)
+        ::SetWindowPos(stop, HWND_BOTTOM, 0, 0, 0, 0, keep);
     for (const Placed &placed : m_placed) {
-        const bool isStop = std::any_of(stops.begin(), stops.end(),
-                                        [&](const auto &stop) { return stop.second == placed.hwnd; });
-        if (!isStop)
+        if (std::find(stops.begin(), stops.end(), placed.hwnd) == stops.end())
             ::SetWindowPos(placed.hwnd, HWND_BOTTOM, 0, 0, 0, 0, keep);
     }
 }
@@ -398,31 +372,6 @@ void Form1Window::makeBrushes()
         m_brushes[i].reset(::CreateSolidBrush(rgb(static_cast<Colour>(i))));
 }
 
-namespace {
-
-// The captions that must fit their boxes in a font of the panel: the labels of that font, and for
-// the form's own font the text boxes' texts too.
-int hundredthsOf(LabelFont font)
-{
-    return font == LabelFont::BoldNumber ? kNumberFontHundredthsOfPoint : kFormFontHundredthsOfPoint;
-}
-
-std::vector<std::string_view> captionsIn(LabelFont font)
-{
-    std::vector<std::string_view> captions;
-    for (const LabelRow &row : kLabels) {
-        if (row.font == font)
-            captions.push_back(row.caption);
-    }
-    if (font == LabelFont::Default) {
-        for (const TextBoxRow &row : kTextBoxes)
-            captions.push_back(row.initialText);
-    }
-    return captions;
-}
-
-} // namespace
-
 OwnedFont Form1Window::makeFont(LabelFont kind, int pixels) const
 {
     LOGFONTW font{};
@@ -437,39 +386,20 @@ OwnedFont Form1Window::makeFont(LabelFont kind, int pixels) const
 
 OwnedFont Form1Window::fittedFont(LabelFont kind) const
 {
-    const std::vector<std::string_view> captions = captionsIn(kind);
     const HDC dc = ::GetDC(m_hwnd);
-    const auto widths = [&](const OwnedFont &candidate) {
-        const Selected selected(dc, candidate.get());
-        std::vector<long> each;
-        for (const std::string_view caption : captions)
-            each.push_back(textWidth(dc, caption));
-        return each;
-    };
-    // A font's glyphs do not grow exactly with its size: each caption's width at 96 dots per inch,
-    // scaled with the layout, bounds it at this DPI, so that what fits at 96 fits everywhere.
-    const std::vector<long> at96 = widths(layoutFont(kind));
-    const auto fits = [&](const OwnedFont &candidate) {
-        const std::vector<long> now = widths(candidate);
-        for (std::size_t i = 0; i < now.size(); ++i) {
-            if (now[i] * kLayoutDpi > at96[i] * static_cast<long>(m_dpi))
-                return false;
+    OwnedFont font; // the last size measured, kept while its captions are
+    int fontSize = 0;
+    const auto widthIn = [&](int pixels, std::string_view text) {
+        if (pixels != fontSize) {
+            font = makeFont(kind, pixels);
+            fontSize = pixels;
         }
-        return true;
+        const Selected selected(dc, font.get());
+        return textWidth(dc, text);
     };
-    OwnedFont fitted = largestFitting(kind, fontPixels(hundredthsOf(kind), static_cast<int>(m_dpi)),
-                                      fontPixels(hundredthsOf(kind), kLayoutDpi), fits);
+    const int pixels = fittedFontPixels(hundredthsOf(kind), static_cast<int>(m_dpi), captionsIn(kind), widthIn);
     ::ReleaseDC(m_hwnd, dc);
-    return fitted;
-}
-
-OwnedFont Form1Window::largestFitting(LabelFont kind, int pixels, int smallest,
-                                      const std::function<bool(const OwnedFont &)> &fits) const
-{
-    OwnedFont fitted = makeFont(kind, pixels);
-    while (pixels > smallest && !fits(fitted))
-        fitted = makeFont(kind, --pixels);
-    return fitted;
+    return makeFont(kind, pixels);
 }
 
 OwnedFont Form1Window::layoutFont(LabelFont kind) const
@@ -568,7 +498,8 @@ void Form1Window::fitTextBoxes()
         RECT format{};
         ::SendMessageW(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
         const std::vector<std::string> texts = widestTextsOf(kTextBoxes[i]);
-        const auto fits = [&](const OwnedFont &candidate) {
+        const auto fits = [&](int pixels) {
+            const OwnedFont candidate = makeFont(LabelFont::Default, pixels);
             const Selected selected(dc, candidate.get());
             return std::all_of(texts.begin(), texts.end(), [&](const std::string &text) {
                 return textWidth(dc, text) <= format.right - format.left;
@@ -576,7 +507,8 @@ void Form1Window::fitTextBoxes()
         };
         // The box lets go of its old font before the font is destroyed; a new font puts the
         // margins back to the font's own.
-        OwnedFont font = largestFitting(LabelFont::Default, formPixels, std::max(1, formPixels / 2), fits);
+        OwnedFont font = makeFont(LabelFont::Default,
+                                  largestFittingPixels(formPixels, std::max(1, formPixels / 2), fits));
         ::SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
         m_textBoxFonts.at(i) = std::move(font);
         noMargins(edit);
@@ -625,8 +557,8 @@ void Form1Window::OnCommand(HWND, int id, HWND control, UINT code)
     if (const int row = rowOf(Table::CheckBoxes, id);
         row >= 0 && (code == BN_CLICKED || code == BN_DOUBLECLICKED)) {
         // An owner-drawn button keeps no check of its own; a double click is two ticks.
-        bool &checked = m_checked.at(static_cast<std::size_t>(row));
-        checked = !checked;
+        CheckValue &checked = m_checked.at(static_cast<std::size_t>(row));
+        checked = checked == CheckValue::Cleared ? CheckValue::Ticked : CheckValue::Cleared;
         ::InvalidateRect(control, nullptr, FALSE);
         return;
     }
@@ -658,27 +590,17 @@ void Form1Window::drawCheckBox(const DRAWITEMSTRUCT &item, const CheckBoxRow &ro
     const HDC dc = item.hDC;
     const RECT &r = item.rcItem;
     ::FillRect(dc, &r, brush(row.back));
-    // The tick square fills the narrow control's width, centred on its height.
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    const int side = std::min(width, height);
-    RECT square{r.left + (width - side) / 2, r.top + (height - side) / 2, 0, 0};
-    square.right = square.left + side;
-    square.bottom = square.top + side;
-    // Drawn rather than left to DrawFrameControl, whose tick shrinks to a dot in 9 pixels: a
-    // one-pixel frame, and a tick of five two-pixel columns laid out on the 9-pixel square.
+    const PixelRect inSquare = tickSquare({r.left, r.top, r.right - r.left, r.bottom - r.top});
+    const RECT square = toRect(inSquare);
+    // A frame one pixel wide at 96 dots per inch, and the tick mark of check_box.h.
     const int frame = scaledLineWidth(1, static_cast<int>(m_dpi));
     ::FillRect(dc, &square, brush(Colour::WindowText));
     RECT inside{square.left + frame, square.top + frame, square.right - frame, square.bottom - frame};
     ::FillRect(dc, &inside, brush((item.itemState & ODS_SELECTED) ? Colour::ButtonFace : Colour::WindowBackground));
     const std::size_t index = static_cast<std::size_t>(&row - kCheckBoxes);
-    if (m_checked.at(index)) {
-        constexpr POINT kTick[] = {{2, 3}, {3, 4}, {4, 3}, {5, 2}, {6, 1}};
-        constexpr int kTickGrid = 9;
-        for (const POINT &cell : kTick) {
-            const RECT mark{square.left + cell.x * side / kTickGrid, square.top + cell.y * side / kTickGrid,
-                            square.left + (cell.x + 1) * side / kTickGrid,
-                            square.top + (cell.y + 2) * side / kTickGrid};
+    if (m_checked.at(index) != CheckValue::Cleared) {
+        for (const TickCell &cell : kTickCells) {
+            const RECT mark = toRect(tickColumn(cell, inSquare));
             ::FillRect(dc, &mark, brush(Colour::WindowText));
         }
     }
@@ -704,15 +626,9 @@ void Form1Window::drawLabel(const DRAWITEMSTRUCT &item, const LabelRow &row) con
     ::SetBkMode(dc, TRANSPARENT);
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc, &metrics);
-    const int boxWidth = r.right - r.left;
     int top = r.top;
     for (const std::string &line : lines) {
-        const int advance = textWidth(dc, line);
-        int x = r.left;
-        if (row.align == Align::Right)
-            x = r.right - advance;
-        else if (row.align == Align::Centre)
-            x = r.left + (boxWidth - advance) / 2;
+        const int x = alignedLeft(row.align, r.left, r.right - r.left, textWidth(dc, line));
         const std::wstring wide = widen(line);
         ::ExtTextOutW(dc, x, top, ETO_CLIPPED, &r, wide.c_str(), static_cast<UINT>(wide.size()), nullptr);
         top += metrics.tmHeight + metrics.tmExternalLeading;
@@ -757,18 +673,14 @@ void Form1Window::showText(poll::TextBox box, std::string_view text)
 
 void Form1Window::showLightPicture(int image18Index, int value)
 {
-    const int row = image18Row(image18Index);
-    if (row < 0)
-        return;
-    const HWND image = m_images.at(static_cast<std::size_t>(row));
+    const HWND image = m_images.at(kImage18Rows.at(static_cast<std::size_t>(image18Index)));
     ::SetWindowLongPtrW(image, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pictures::lightPicture(value)));
     ::InvalidateRect(image, nullptr, FALSE);
 }
 
-int Form1Window::checkValue(int check1Index) const
+CheckValue Form1Window::checkValue(int check1Index) const
 {
-    const int row = check1Row(check1Index);
-    return row >= 0 && m_checked.at(static_cast<std::size_t>(row)) ? 1 : 0;
+    return m_checked.at(kCheck1Rows.at(static_cast<std::size_t>(check1Index)));
 }
 
 LRESULT CALLBACK Form1Window::imageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

@@ -33,7 +33,7 @@ public:
 
     void showText(poll::TextBox box, std::string_view text) override;
     void showLightPicture(int image18Index, int value) override;
-    int checkValue(int check1Index) const override;
+    CheckValue checkValue(int check1Index) const override;
 
 private:
     struct Placed {
@@ -86,9 +86,6 @@ private:
     OwnedFont makeFont(LabelFont kind, int pixels) const;
     OwnedFont layoutFont(LabelFont kind) const; // the font at 96 dots per inch, which lines break in
     OwnedFont fittedFont(LabelFont kind) const; // the font at this DPI, no wider than the layout
-    // The largest font from `pixels` down to `smallest` that `fits`, or the smallest.
-    OwnedFont largestFitting(LabelFont kind, int pixels, int smallest,
-                             const std::function<bool(const OwnedFont &)> &fits) const;
     void makeBrushes();
     void makeIcons();
     void makeFigures();
@@ -107,7 +104,7 @@ private:
     std::vector<Placed> m_placed;
     std::array<HWND, std::size(kTextBoxes)> m_texts{};
     std::array<HWND, std::size(kImages)> m_images{};
-    std::array<bool, std::size(kCheckBoxes)> m_checked{};
+    std::array<CheckValue, std::size(kCheckBoxes)> m_checked{};
     std::vector<std::unique_ptr<FigureBitmap>> m_figures;
     bool m_showingText = false;
 

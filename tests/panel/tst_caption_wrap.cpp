@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+using bexen::panel::fittedFontPixels;
 using bexen::panel::wrapCaption;
 
 // The label wrapping, measured as if in a fixed-pitch font one pixel a character, so that every
@@ -50,6 +51,31 @@ private slots:
         for (const std::string &line : seen)
             shown << QString::fromStdString(line);
         QCOMPARE(shown, lines);
+    }
+
+    // The form's 8.25-point font, whose glyphs stand `pixels` wide each, and `extra` more for
+    // every pixel above its 11 pixels at 96 dots per inch (a font that grows faster than its size).
+    void fittedFont_data()
+    {
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<int>("extra");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("96 dpi: the points' own size") << 96 << 0 << 11;
+        QTest::newRow("144 dpi: 16.5 rounds up to 17, one too wide") << 144 << 0 << 16;
+        QTest::newRow("192 dpi: exactly twice") << 192 << 0 << 22;
+        QTest::newRow("144 dpi, a font that grows faster: shrunk to 13") << 144 << 1 << 13;
+        QTest::newRow("never below the size at 96 dpi") << 144 << 100 << 11;
+    }
+
+    void fittedFont()
+    {
+        QFETCH(int, dpi);
+        QFETCH(int, extra);
+        QFETCH(int, pixels);
+        const auto width = [extra](int size, std::string_view text) {
+            return int(text.size()) * (size + extra * (size - 11));
+        };
+        QCOMPARE(fittedFontPixels(825, dpi, {"Port 150", " Updating every 100 milliseconds "}, width), pixels);
     }
 };
 

@@ -149,7 +149,16 @@ private slots:
         QTest::addColumn<QString>("caption");
 
         const QString blanks = QStringLiteral(" ");
-        QTest::newRow("Label1") << "Label1" << "1";
+        // The light numbers beside the lights, and the bottom strip's two-column table: light k
+        // in Label(8 + 2k), its port 159 + k in Label(9 + 2k).
+        for (int light = 1; light <= 4; ++light) {
+            const QString number = QString::number(light);
+            QTest::addRow("Label%d", light) << QStringLiteral("Label%1").arg(light) << number;
+            QTest::addRow("Label%d, light %d", 8 + 2 * light, light)
+                << QStringLiteral("Label%1").arg(8 + 2 * light) << number;
+            QTest::addRow("Label%d, port of light %d", 9 + 2 * light, light)
+                << QStringLiteral("Label%1").arg(9 + 2 * light) << QString::number(159 + light);
+        }
         QTest::newRow("Label5 diagram")
             << "Label5"
             << QStringLiteral("Input from port 150") + blanks.repeated(2) + "0000 x x x x"
@@ -160,11 +169,12 @@ private slots:
                    + "3" + blanks.repeated(5) + "4";
         QTest::newRow("Label7") << "Label7" << "Value for output";
         QTest::newRow("Label8") << "Label8" << "Semaphore";
-        QTest::newRow("Label17") << "Label17" << "163";
+        QTest::newRow("Label9") << "Label9" << "Out to port";
         QTest::newRow("Label18") << "Label18" << "V for car";
         QTest::newRow("Label19") << "Label19" << "Port 150";
         QTest::newRow("Label20 keeps its blanks") << "Label20" << " Updating every 100 milliseconds ";
-        QTest::newRow("Check1[0]") << "Check1[0]" << "Check1";
+        for (int i = 0; i < 4; ++i)
+            QTest::addRow("Check1[%d]", i) << QStringLiteral("Check1[%1]").arg(i) << "Check1";
         QTest::newRow("Check2") << "Check2" << "Check2";
     }
 

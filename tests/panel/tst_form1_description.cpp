@@ -33,7 +33,10 @@ public:
     {
         journal << QStringLiteral("Image18(%1)=%2").arg(image18).arg(value);
     }
-    int checkValue(int check1) const override { return checks[std::size_t(check1)]; }
+    bexen::panel::CheckValue checkValue(int check1) const override
+    {
+        return bexen::panel::CheckValue(checks[std::size_t(check1)]);
+    }
 
     std::array<int, 4> checks{};
     QStringList journal;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "junction_facts.h"
 #include "poll_cycle.h"
 #include "support/private_tmpdir.h"
 
@@ -15,6 +16,8 @@
 #include <thread>
 
 using namespace bexen::poll;
+using bexen::junction::kLightValues;
+using bexen::junction::kSensorPort;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -75,7 +78,7 @@ public:
     int checkValue(int index) const override { return m_checks[index]; }
     void showLegendPicture(int image18, int image11) override
     {
-        if (image18 < 0 || image18 > 3 || image11 < 0 || image11 >= kLightStates)
+        if (image18 < 0 || image18 > 3 || image11 < 0 || image11 >= kLightValues)
             ++faults;
     }
 

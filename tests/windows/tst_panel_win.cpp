@@ -307,32 +307,78 @@ TEST_P(PanelLayout, WindowAndEveryControlStandWhereTheirTwipsSay)
     EXPECT_EQ(client.right, expectedPixels(6150, dpi)) << "client width at " << dpi << " dpi";
     EXPECT_EQ(client.bottom, expectedPixels(6240, dpi)) << "client height at " << dpi << " dpi";
 
-    // Every control by its table and row: where its twips put it, and what kind of window it is.
-    const auto check = [&](Table table, std::size_t row, std::string_view name, int index,
-                           const TwipsRect &t, const char *windowClass) {
-        const std::string element = std::string(name) + (index < 0 ? "" : "(" + std::to_string(index) + ")");
-        const HWND child = panel.control(table, row);
-        ASSERT_NE(child, nullptr) << element << " is missing";
+    // Every control by its table and row, where the window's description puts it in twips, and
+    // what kind of window it is: Edit for the text boxes, Button for the check boxes, Static for
+    // the labels, the panel's own classes for the picture boxes and images.
+    struct Place {
+        Table table;
+        std::size_t row;
+        const char *element;
+        int left, top, width, height;
+        const char *windowClass;
+    };
+    constexpr Place kPlaces[] = {
+        {Table::TextBoxes, 0, "Text1", 480, 4560, 1455, 285, "Edit"},
+        {Table::TextBoxes, 1, "Text2", 840, 3000, 375, 285, "Edit"},
+        {Table::TextBoxes, 2, "Text3", 1320, 720, 495, 285, "Edit"},
+        {Table::TextBoxes, 3, "Text4", 4800, 1320, 375, 285, "Edit"},
+        {Table::TextBoxes, 4, "Text5", 4440, 3720, 375, 285, "Edit"},
+        {Table::CheckBoxes, 0, "Check1(0)", 4200, 2040, 135, 195, "Button"},
+        {Table::CheckBoxes, 1, "Check1(1)", 2760, 1080, 135, 195, "Button"},
+        {Table::CheckBoxes, 2, "Check1(2)", 1800, 2520, 135, 195, "Button"},
+        {Table::CheckBoxes, 3, "Check1(3)", 3240, 3480, 135, 195, "Button"},
+        {Table::CheckBoxes, 4, "Check2", 240, 5160, 135, 195, "Button"},
+        {Table::PictureBoxes, 0, "Picture1(0)", 4440, 1920, 1455, 375, nullptr},
+        {Table::PictureBoxes, 1, "Picture1(1)", 2520, 120, 495, 975, nullptr},
+        {Table::PictureBoxes, 2, "Picture1(2)", 360, 2400, 1215, 375, nullptr},
+        {Table::PictureBoxes, 3, "Picture1(3)", 3000, 3720, 495, 1095, nullptr},
+        {Table::PictureBoxes, 4, "Picture2", 3720, 720, 375, 615, nullptr},
+        {Table::PictureBoxes, 5, "Picture3", 2040, 3000, 375, 615, nullptr},
+        {Table::PictureBoxes, 6, "Picture4", 4200, 3000, 375, 615, nullptr},
+        {Table::Images, 0, "Image18(0)", 3720, 3360, 180, 435, nullptr},
+        {Table::Images, 1, "Image18(1)", 4080, 1320, 180, 435, nullptr},
+        {Table::Images, 2, "Image18(2)", 2280, 840, 180, 435, nullptr},
+        {Table::Images, 3, "Image18(3)", 1800, 3000, 180, 435, nullptr},
+        {Table::Images, 4, "Image11(0)", 4320, 5400, 180, 435, nullptr},
+        {Table::Images, 5, "Image11(1)", 4680, 5400, 180, 435, nullptr},
+        {Table::Images, 6, "Image11(2)", 5040, 5400, 180, 435, nullptr},
+        {Table::Images, 7, "Image11(3)", 5400, 5400, 180, 435, nullptr},
+        {Table::Images, 8, "Image11(4)", 5760, 5400, 180, 435, nullptr},
+        {Table::Labels, 0, "Label1", 4560, 1320, 255, 255, "Static"},
+        {Table::Labels, 1, "Label2", 1800, 720, 255, 255, "Static"},
+        {Table::Labels, 2, "Label3", 1200, 3000, 255, 255, "Static"},
+        {Table::Labels, 3, "Label4", 4200, 3720, 255, 255, "Static"},
+        {Table::Labels, 4, "Label5", 600, 5040, 1455, 855, "Static"},
+        {Table::Labels, 5, "Label6", 4320, 5880, 1575, 255, "Static"},
+        {Table::Labels, 6, "Label7", 4320, 5040, 1575, 255, "Static"},
+        {Table::Labels, 7, "Label8", 2280, 4920, 855, 255, "Static"},
+        {Table::Labels, 8, "Label9", 3240, 4920, 855, 255, "Static"},
+        {Table::Labels, 9, "Label10", 2280, 5160, 855, 255, "Static"},
+        {Table::Labels, 10, "Label11", 3240, 5160, 855, 255, "Static"},
+        {Table::Labels, 11, "Label12", 2280, 5400, 855, 255, "Static"},
+        {Table::Labels, 12, "Label13", 3240, 5400, 855, 255, "Static"},
+        {Table::Labels, 13, "Label14", 2280, 5640, 855, 255, "Static"},
+        {Table::Labels, 14, "Label15", 3240, 5640, 855, 255, "Static"},
+        {Table::Labels, 15, "Label16", 2280, 5880, 855, 255, "Static"},
+        {Table::Labels, 16, "Label17", 3240, 5880, 855, 255, "Static"},
+        {Table::Labels, 17, "Label18", 240, 5400, 255, 615, "Static"},
+        {Table::Labels, 18, "Label19", 120, 4440, 375, 375, "Static"},
+        {Table::Labels, 19, "Label20", 3720, 4560, 2400, 225, "Static"},
+    };
+    for (const Place &place : kPlaces) {
+        const HWND child = panel.control(place.table, place.row);
+        ASSERT_NE(child, nullptr) << place.element << " is missing";
         const RECT r = panel.placeOf(child);
-        const RECT e = expectedRect(t.left, t.top, t.width, t.height, dpi);
+        const RECT e = expectedRect(place.left, place.top, place.width, place.height, dpi);
         EXPECT_TRUE(r.left == e.left && r.top == e.top && r.right == e.right && r.bottom == e.bottom)
-                << element << " at " << dpi << " dpi: (" << r.left << "," << r.top << ")-(" << r.right << ","
-                << r.bottom << "), expected (" << e.left << "," << e.top << ")-(" << e.right << "," << e.bottom << ")";
+                << place.element << " at " << dpi << " dpi: (" << r.left << "," << r.top << ")-(" << r.right
+                << "," << r.bottom << "), expected (" << e.left << "," << e.top << ")-(" << e.right << ","
+                << e.bottom << ")";
         std::array<char, 32> kind{};
         ::GetClassNameA(child, kind.data(), static_cast<int>(kind.size()));
-        EXPECT_TRUE(!windowClass || _stricmp(kind.data(), windowClass) == 0) << element << " is a " << kind.data();
-    };
-    for (std::size_t i = 0; i < std::size(kTextBoxes); ++i)
-        check(Table::TextBoxes, i, kTextBoxes[i].name, -1, kTextBoxes[i].at, "Edit");
-    for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i)
-        check(Table::CheckBoxes, i, kCheckBoxes[i].name, kCheckBoxes[i].index,
-              {kCheckBoxes[i].at.x, kCheckBoxes[i].at.y, 135, 195}, "Button");
-    for (std::size_t i = 0; i < std::size(kPictureBoxes); ++i)
-        check(Table::PictureBoxes, i, kPictureBoxes[i].name, kPictureBoxes[i].index, kPictureBoxes[i].at, nullptr);
-    for (std::size_t i = 0; i < std::size(kImages); ++i)
-        check(Table::Images, i, kImages[i].name, kImages[i].index, {kImages[i].at.x, kImages[i].at.y, 180, 435}, nullptr);
-    for (std::size_t i = 0; i < std::size(kLabels); ++i)
-        check(Table::Labels, i, kLabels[i].name, -1, kLabels[i].at, "Static");
+        EXPECT_TRUE(!place.windowClass || _stricmp(kind.data(), place.windowClass) == 0)
+                << place.element << " is a " << kind.data();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, PanelLayout,
@@ -452,15 +498,13 @@ TEST(PanelPictures, NineLightPicturesAreTheLampTableAndFollowTheirPorts)
     // the images reach the screen.
     const auto differences = [&] {
         std::string all;
-        for (std::size_t i = 0; i < std::size(kImages); ++i) {
-            const ImageRow &image = kImages[i];
-            const auto light = std::find_if(std::begin(kLights), std::end(kLights),
-                                            [&](const LightRow &l) { return l.image18 == image.index; });
-            const int value = image.name == "Image11" ? image.index : light->light;
-            const std::string difference = differenceFrom(panel, i, value);
+        // Image18(0) to (3) show lights 4, 1, 2 and 3; Image11(v) is the picture of value v.
+        constexpr int kValues[] = {4, 1, 2, 3, 0, 1, 2, 3, 4};
+        for (std::size_t i = 0; i < std::size(kValues); ++i) {
+            const std::string difference = differenceFrom(panel, i, kValues[i]);
             if (!difference.empty())
-                all += std::string(image.name) + "(" + std::to_string(image.index) + "), value "
-                        + std::to_string(value) + ": " + difference + "\n";
+                all += "image row " + std::to_string(i) + ", value " + std::to_string(kValues[i]) + ": "
+                        + difference + "\n";
         }
         return all;
     };

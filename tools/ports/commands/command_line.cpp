@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "commands/command_line.h"
 
+#include "junction_facts.h"
 #include "commands/port_args.h"
 #include "version.h"
 
@@ -342,9 +343,7 @@ CLI::Option *CommandLine::addChoice(CLI::App &command, const std::string &name,
                                     std::string &target, const std::vector<std::string> &choices,
                                     const std::string &description)
 {
-    std::string alternatives;
-    for (std::size_t i = 0; i < choices.size(); ++i)
-        alternatives += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + choices[i];
+    const std::string alternatives = junction::joinedList(choices, "or");
     // "is neither csv nor vcd"
     const std::string refusal = choices.size() == 2
             ? "neither " + choices[0] + " nor " + choices[1]

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 namespace bexen::ports {
 
@@ -15,18 +16,18 @@ namespace {
 std::string roadTitle(Road road)
 {
     const auto lights = lightsOf(road);
-    return std::string(roadName(road)) + " road (lights " + std::to_string(lights[0]) + " and "
-            + std::to_string(lights[1]) + ")";
+    return std::string(roadName(road)) + " road (lights "
+            + joinedList({std::to_string(lights[0]), std::to_string(lights[1])}, "and") + ")";
 }
 
 std::string lightsWithCars(std::uint8_t sensors, Road road)
 {
-    std::string text;
+    std::vector<std::string> waiting;
     for (int light : lightsOf(road)) {
         if (carWaiting(sensors, light))
-            text += (text.empty() ? "" : " and ") + std::to_string(light);
+            waiting.push_back(std::to_string(light));
     }
-    return text;
+    return joinedList(waiting, "and");
 }
 
 } // namespace

@@ -66,11 +66,11 @@ struct VcdSignal {
 };
 
 constexpr std::array<VcdSignal, 5> kVcdSignals{{
-    {150, "S", "sensors_port150"},
-    {160, "L1", "light1_port160"},
-    {161, "L2", "light2_port161"},
-    {162, "L3", "light3_port162"},
-    {163, "L4", "light4_port163"},
+    {kSensorPort, "S", "sensors_port150"},
+    {lightPort(1), "L1", "light1_port160"},
+    {lightPort(2), "L2", "light2_port161"},
+    {lightPort(3), "L3", "light3_port162"},
+    {lightPort(4), "L4", "light4_port163"},
 }};
 
 // Value change dump, as waveform viewers read it: one 8-bit wire per port, times in milliseconds.

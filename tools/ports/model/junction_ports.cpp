@@ -5,19 +5,6 @@
 
 namespace bexen::ports {
 
-std::string_view roadName(Road road)
-{
-    return road == Road::EastWest ? "east-west" : "north-south";
-}
-
-void setPortByte(JunctionState &state, std::int32_t port, std::uint8_t value)
-{
-    if (port == kSensorPort)
-        state.sensors = value;
-    else if (port >= lightPort(1) && port <= lightPort(kLightCount))
-        state.lights[static_cast<std::size_t>(port - lightPort(1))] = value;
-}
-
 PortFailure::PortFailure(io::AccessError error)
     : std::runtime_error(error.message())
     , m_error(std::move(error))

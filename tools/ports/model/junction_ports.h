@@ -22,21 +22,6 @@ namespace bexen::ports {
 inline constexpr Clock::Duration kPanelPoll{100};
 inline constexpr Clock::Duration kShortestShown = 2 * kPanelPoll;
 
-inline constexpr std::uint8_t kDark = 0;
-inline constexpr std::uint8_t kRed = 1;
-inline constexpr std::uint8_t kRedYellow = 2;
-inline constexpr std::uint8_t kYellow = 3;
-inline constexpr std::uint8_t kGreen = 4;
-
-enum class Road { EastWest, NorthSouth };
-
-constexpr Road otherRoad(Road road) { return road == Road::EastWest ? Road::NorthSouth : Road::EastWest; }
-constexpr std::array<int, 2> lightsOf(Road road)
-{
-    return road == Road::EastWest ? std::array<int, 2>{1, 3} : std::array<int, 2>{2, 4};
-}
-std::string_view roadName(Road road); // "east-west", "north-south"
-
 // A light moves traffic (or is about to) in red and yellow, green and yellow.
 constexpr bool isMoving(std::uint8_t value) { return value >= kRedYellow && value <= kGreen; }
 
@@ -44,7 +29,6 @@ inline std::uint8_t lightOf(const JunctionState &state, int light)
 {
     return state.lights[static_cast<std::size_t>(light - 1)];
 }
-void setPortByte(JunctionState &state, std::int32_t port, std::uint8_t value);
 
 // A failed access to the port file, carried out of the loops so that the command can report the
 // path and the reason and end with status 1.

@@ -7,41 +7,6 @@
 
 namespace bexen::ports {
 
-namespace {
-
-constexpr std::array<std::string_view, 5> kLightValueNames{
-    "dark", "red", "red and yellow", "yellow", "green",
-};
-
-std::string listOfLights(const std::vector<int> &lights)
-{
-    std::string text;
-    for (std::size_t i = 0; i < lights.size(); ++i) {
-        if (i > 0)
-            text += i + 1 == lights.size() ? " and " : ", ";
-        text += std::to_string(lights[i]);
-    }
-    return text;
-}
-
-} // namespace
-
-std::uint8_t JunctionState::byteOf(std::int32_t port) const
-{
-    if (port == kSensorPort)
-        return sensors;
-    if (port >= lightPort(1) && port <= lightPort(kLightCount))
-        return lights[static_cast<std::size_t>(port - lightPort(1))];
-    return 0;
-}
-
-std::string_view lightValueName(std::uint8_t value)
-{
-    if (value < kLightValueNames.size())
-        return kLightValueNames[value];
-    return "out of range, shown dark";
-}
-
 std::string lightValueText(std::uint8_t value)
 {
     return std::to_string(value) + " " + std::string(lightValueName(value));
@@ -69,19 +34,19 @@ std::string sensorBits(std::uint8_t sensors)
 
 std::string describeSensors(std::uint8_t sensors)
 {
-    std::vector<int> waiting;
+    std::vector<std::string> waiting;
     for (int light = 1; light <= kLightCount; ++light) {
         if (carWaiting(sensors, light))
-            waiting.push_back(light);
+            waiting.push_back(std::to_string(light));
     }
     std::string text = "sensors (port " + std::to_string(kSensorPort)
             + "): " + std::to_string(sensors) + " = " + sensorBits(sensors) + ", ";
     if (waiting.empty())
         text += "no car waiting";
     else if (waiting.size() == 1)
-        text += "car waiting at light " + listOfLights(waiting);
+        text += "car waiting at light " + waiting.front();
     else
-        text += "cars waiting at lights " + listOfLights(waiting);
+        text += "cars waiting at lights " + joinedList(waiting, "and");
     return text;
 }
 
@@ -89,7 +54,7 @@ std::string describePort(std::int32_t port, const JunctionState &state)
 {
     if (port == kSensorPort)
         return describeSensors(state.sensors);
-    if (port >= lightPort(1) && port <= lightPort(kLightCount))
+    if (junction::isLightPort(port))
         return lightLabel(port - lightPort(1) + 1) + ": " + lightValueText(state.byteOf(port));
     return "port " + std::to_string(port) + ": " + std::to_string(state.byteOf(port));
 }
