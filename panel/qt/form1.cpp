@@ -4,6 +4,7 @@
 #include "junction.h"
 #include "pictures/light_pictures.h"
 #include "qt_description.h"
+#include "spoken_names.h"
 #include "tick_path.h"
 #include "window_icon.h"
 
@@ -33,12 +34,6 @@ void paintWith(QWidget &widget, QPalette::ColorRole role, const QColor &value)
     QPalette palette = widget.palette();
     palette.setColor(role, value);
     widget.setPalette(palette);
-}
-
-const LightRow &lightOfImage18(int image18Index)
-{
-    return *std::find_if(std::begin(kLights), std::end(kLights),
-                         [&](const LightRow &light) { return light.image18 == image18Index; });
 }
 
 int labelNumber(std::string_view name)
@@ -146,7 +141,7 @@ void Form1::buildCheckBoxes()
         paintWith(*box, QPalette::ButtonText, shade(row.fore));
         if (row.index < 0) {
             m_check2 = box;
-            box->setAccessibleName(QStringLiteral("Sample sensor box of the legend"));
+            box->setAccessibleName(toQString(sampleSensorName()));
         } else {
             m_check1.at(static_cast<std::size_t>(row.index)) = box;
             // The tick reads the sensors from here, beside its own members, rather than from
@@ -155,9 +150,7 @@ void Form1::buildCheckBoxes()
             connect(box, &QCheckBox::stateChanged, this, [this, index = row.index](int state) {
                 m_check1Values.at(static_cast<std::size_t>(index)) = sensorValue(Qt::CheckState(state));
             });
-            const auto light = std::find_if(std::begin(kLights), std::end(kLights),
-                                            [&](const LightRow &l) { return l.check1 == row.index; });
-            box->setAccessibleName(QStringLiteral("Car waiting at light %1").arg(light->light));
+            box->setAccessibleName(toQString(sensorName(row.index)));
         }
         registerFocusable(row.tabIndex, box);
     }
@@ -186,14 +179,12 @@ void Form1::buildImages()
                 TwipsRect{row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips}.toPixels()));
         if (legend) {
             m_image11.at(index) = image;
-            const QString words = QStringLiteral("Value %1: %2")
-                                      .arg(row.index)
-                                      .arg(toQString(pictures::lightStateWords(row.index)));
+            const QString words = toQString(legendName(row.index));
             image->setAccessibleName(words);
             image->setToolTip(words);
         } else {
             m_image18.at(index) = image;
-            describeLight(row.index, QStringLiteral("not read yet"));
+            describeLight(row.index, lightNotReadName(row.index));
         }
     }
 }
@@ -235,10 +226,9 @@ void Form1::chainTabOrder()
         QWidget::setTabOrder(m_tabStops[i - 1].second, m_tabStops[i].second);
 }
 
-void Form1::describeLight(int image18Index, const QString &state)
+void Form1::describeLight(int image18Index, const std::string &name)
 {
-    const LightRow &light = lightOfImage18(image18Index);
-    const QString words = QStringLiteral("Light %1, port %2: %3").arg(light.light).arg(light.port).arg(state);
+    const QString words = toQString(name);
     LightImage *image = m_image18.at(static_cast<std::size_t>(image18Index));
     image->setAccessibleName(words);
     image->setToolTip(words);
@@ -262,7 +252,7 @@ void Form1::showLightPicture(int image18Index, int value)
     // The legend image's own picture: one picture per value, shared by the legend and the lights.
     const QImage *legend = image11(value)->picture();
     if (image18(image18Index)->setPicture(legend))
-        describeLight(image18Index, toQString(pictures::lightStateWords(value)));
+        describeLight(image18Index, lightName(image18Index, value));
 }
 
 QLineEdit *Form1::text(poll::TextBox box) const

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <array>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -48,7 +49,7 @@ private:
     void buildImages();
     void buildLabels();
     void chainTabOrder();
-    void describeLight(int image18Index, const QString &state);
+    void describeLight(int image18Index, const std::string &name);
     void registerFocusable(int tabIndex, QWidget *widget);
 
     void showText(poll::TextBox box, std::string_view text) override;
