@@ -2,15 +2,17 @@
 # SPDX-License-Identifier: MIT
 # The MSI as an administrator deploys it: README.txt and LICENSE.txt with Windows line ends in
 # it and in the zip; installed silently into a fresh Wine prefix, the panel under Program Files
-# passes the window and picture checks and the Start menu has its shortcut; removed silently,
-# nothing of it is left.
-#   msi_under_wine.sh MSI ZIP WIN_PANEL_TEST.exe
+# passes the window and picture checks and the Start menu has its shortcut; a later version
+# replaces it; removed silently, nothing of it is left.
+#   msi_under_wine.sh MSI ZIP WIN_PANEL_TEST.exe [STAGE]
+# STAGE: the directory the MSI was built in, from which a later version is built to upgrade to.
 # Exit 0 passed, 1 failed, 77 skipped (no display to run the panel on).
 set -u
 
 msi=${1:?usage: msi_under_wine.sh MSI ZIP WIN_PANEL_TEST.exe}
 zip=${2:?usage: msi_under_wine.sh MSI ZIP WIN_PANEL_TEST.exe}
 panel_test=${3:?usage: msi_under_wine.sh MSI ZIP WIN_PANEL_TEST.exe}
+stage=${4:-$(dirname "$msi")/msi}
 fail() {
     echo "FAIL: $*"
     exit 1
@@ -77,7 +79,18 @@ BEXEN_PROGRAM_DIR='C:\Program Files\Bexen Semaphores' wine "$panel_test" \
     </dev/null >"$work/panel.log" 2>&1 || fail "the installed panel: $(grep -E 'Failure|FAILED|Expected|Which' "$work/panel.log" | head -n 20)"
 grep -q '\[  PASSED  \] 2 tests' "$work/panel.log" || fail "the installed panel's checks did not all run: $(tail -n 5 "$work/panel.log")"
 
-wine msiexec /x "$(winepath -w "$msi")" /qn </dev/null >"$work/remove.log" 2>&1 ||
+# A later version, made from the same files, replaces this one: one entry, the new version's.
+(cd "$stage" && wixl -a x64 -D Version=1.0.1 -o "$work/later.msi" bexen-semaphores.wxs) >"$work/wixl.log" 2>&1 ||
+    fail "no later MSI from $stage: $(tail -n 5 "$work/wixl.log")"
+later=$(msiinfo export "$work/later.msi" Property | sed -n 's/^ProductCode\t\(.*\)\r\?$/\1/p' | tr -d '\r')
+wine msiexec /i "$(winepath -w "$work/later.msi")" /qn </dev/null >"$work/upgrade.log" 2>&1 ||
+    fail "msiexec /i of 1.0.1 failed: $(tail -n 5 "$work/upgrade.log")"
+! wine reg query "$entry" </dev/null >/dev/null 2>&1 || fail "1.0.0's Programs and Features entry outlived the upgrade"
+entry="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$later"
+wine reg query "$entry" </dev/null 2>/dev/null | grep -q 'DisplayVersion.*1\.0\.1' || fail "no 1.0.1 entry after the upgrade"
+[ "$(shortcuts | wc -l)" -eq 1 ] || fail "after the upgrade the shortcuts are '$(shortcuts)'"
+
+wine msiexec /x "$(winepath -w "$work/later.msi")" /qn </dev/null >"$work/remove.log" 2>&1 ||
     fail "msiexec /x failed: $(tail -n 5 "$work/remove.log")"
 [ ! -e "$installed" ] || fail "left behind: $(find "$installed" | tr '\n' ' ')"
 [ -z "$(shortcuts)" ] || fail "the Start menu shortcut is left behind: $(shortcuts)"
