@@ -87,6 +87,32 @@ public:
     ~ScreenDpi() { ::RegDeleteKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels"); }
 };
 
+// A top-level window of process `pid` and of class `windowClass`.
+HWND topWindowOf(DWORD pid, const char *windowClass, bool visible)
+{
+    struct Search {
+        DWORD pid;
+        const char *windowClass;
+        bool visible;
+        HWND found;
+    } search{pid, windowClass, visible, nullptr};
+    ::EnumWindows(
+            [](HWND hwnd, LPARAM param) -> BOOL {
+                auto *s = reinterpret_cast<Search *>(param);
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(hwnd, &pid);
+                std::array<char, 64> name{};
+                ::GetClassNameA(hwnd, name.data(), static_cast<int>(name.size()));
+                if (pid == s->pid && _stricmp(name.data(), s->windowClass) == 0 && (!s->visible || ::IsWindowVisible(hwnd))) {
+                    s->found = hwnd;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // The panel started with the private directory as its temporary directory, until the test ends.
 class Panel {
 public:
@@ -136,28 +162,7 @@ public:
     }
 
 private:
-    HWND findForm() const
-    {
-        struct Search {
-            DWORD pid;
-            HWND found;
-        } search{m_process.dwProcessId, nullptr};
-        ::EnumWindows(
-                [](HWND hwnd, LPARAM param) -> BOOL {
-                    auto *s = reinterpret_cast<Search *>(param);
-                    DWORD pid = 0;
-                    ::GetWindowThreadProcessId(hwnd, &pid);
-                    std::array<char, 32> name{};
-                    ::GetClassNameA(hwnd, name.data(), static_cast<int>(name.size()));
-                    if (pid == s->pid && std::string_view(name.data()) == "Form1" && ::IsWindowVisible(hwnd)) {
-                        s->found = hwnd;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
-        return search.found;
-    }
+    HWND findForm() const { return topWindowOf(m_process.dwProcessId, "Form1", true); }
 
     PROCESS_INFORMATION m_process{};
     HWND m_form = nullptr;
@@ -479,30 +484,6 @@ Heard heard(HWND control)
     return h;
 }
 
-// The tooltip control of the panel's process.
-HWND tooltipsOf(DWORD processId)
-{
-    struct Search {
-        DWORD pid;
-        HWND found;
-    } search{processId, nullptr};
-    ::EnumWindows(
-            [](HWND hwnd, LPARAM param) -> BOOL {
-                auto *s = reinterpret_cast<Search *>(param);
-                DWORD pid = 0;
-                ::GetWindowThreadProcessId(hwnd, &pid);
-                std::array<char, 64> name{};
-                ::GetClassNameA(hwnd, name.data(), static_cast<int>(name.size()));
-                if (pid == s->pid && _stricmp(name.data(), TOOLTIPS_CLASSA) == 0) {
-                    s->found = hwnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // The tooltip text of `tool`. TTM_GETTEXT writes into memory of the tooltip's own process, so
 // the question and its answer are laid out there and read back.
 std::string tooltipText(DWORD processId, HWND tips, HWND tool)
@@ -587,7 +568,7 @@ TEST(PanelSpeech, LightsSayTheirStateInWordsAndTheirTooltipsTheSame)
     writePorts(dir, {{160, 1}, {161, 2}, {162, 3}, {163, 4}});
     Panel panel(dir);
     ASSERT_NE(panel.form(), nullptr);
-    const HWND tips = tooltipsOf(panel.processId());
+    const HWND tips = topWindowOf(panel.processId(), TOOLTIPS_CLASSA, false);
     ASSERT_NE(tips, nullptr) << "the panel has no tooltip control";
     // Image18(0) is light 4's, Image18(1) light 1's; the rows of kImages follow the indexes.
     const struct {
