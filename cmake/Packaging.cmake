@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # What `cmake --install` lays out, and the Debian package CPack makes of it; for Windows, the zip
-# bexen-semaphores-VERSION-win64.zip with both programs, the licence and a short README.
+# bexen-semaphores-VERSION-win64.zip with both programs, the licence and a short README, and the
+# MSI of the same (cmake/Msi.cmake).
 #   cmake --install <build> --prefix <prefix>
 #   cpack --config <build>/CPackConfig.cmake -G DEB   (or: cmake --build <build> --target package)
 #   cd build-windows && cpack -G ZIP
@@ -34,8 +35,7 @@ string(REPLACE "\n" "\n " bexen_licence_text " ${bexen_licence}")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
 configure_file(${bexen_packaging}/copyright.in ${PROJECT_BINARY_DIR}/packaging/copyright @ONLY)
 if(WIN32)
-    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
-    install(FILES ${bexen_packaging}/README-windows.txt DESTINATION . RENAME README.txt)
+    include(${PROJECT_SOURCE_DIR}/cmake/Msi.cmake) # LICENSE.txt and README.txt, and the MSI
 else()
     install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright DESTINATION ${bexen_doc_dir})
 endif()

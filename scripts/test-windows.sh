@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The panel (bexen-semaphores.exe), bexen-ports and their libraries cross-built for 64-bit
-# Windows with mingw-w64 into build-windows/, the zip of both programs made, and the Windows tests
+# Windows with mingw-w64 into build-windows/, the zip and the MSI of both programs made, and the Windows tests
 # run under Wine, in a prefix of their own there, on a private Xvfb. The build-time painters need
 # Qt, which the cross build lacks: they are built for this machine in build/ first and the cross
 # build runs them. Installs what is missing; needs no display of the user's.
@@ -13,10 +13,11 @@ build_dir="$repo/build-windows"
 
 # wine gives the launchers (wine, wineboot, wineserver), wine64 the 64-bit loader they start;
 # libz-mingw-w64-dev the zlib that expands the compiled-in pictures; icoutils reads the icon back
-# out of the program; Xvfb and xdotool show and click the panel.
+# out of the program; Xvfb and xdotool show and click the panel; wixl builds the MSI, and
+# msitools and unzip take it and the zip apart again for the tests.
 # shellcheck source=packages.sh
 . "$here/packages.sh"
-ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest libcli11-dev wine wine64 \
+ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest libcli11-dev wine wine64 wixl msitools unzip \
     libz-mingw-w64-dev icoutils xvfb xauth xdotool x11-utils imagemagick
 
 # The painters, for this machine (their own packages come with setup.sh).

@@ -4,6 +4,7 @@
 #include "junction.h"
 #include "pictures/light_pictures.h"
 #include "qt_description.h"
+#include "spoken_names.h"
 #include "tick_path.h"
 #include "window_icon.h"
 
@@ -151,7 +152,7 @@ void Form1::buildCheckBoxes()
         paintWith(*box, QPalette::ButtonText, shade(row.fore));
         if (row.role == CheckRole::LegendSample) {
             m_check2 = box;
-            box->setAccessibleName(QStringLiteral("Sample sensor box of the legend"));
+            box->setAccessibleName(toQString(sampleSensorName()));
         } else {
             m_check1.at(static_cast<std::size_t>(row.index)) = box;
             // The tick reads the sensors from here, beside its own members, rather than from
@@ -160,8 +161,7 @@ void Form1::buildCheckBoxes()
             connect(box, &QCheckBox::stateChanged, this, [this, index = row.index](int state) {
                 m_check1Values.at(static_cast<std::size_t>(index)) = checkValueOf(Qt::CheckState(state));
             });
-            const LightRow &light = kLights[kLightOfCheck1.at(static_cast<std::size_t>(row.index))];
-            box->setAccessibleName(QStringLiteral("Car waiting at light %1").arg(light.light));
+            box->setAccessibleName(toQString(sensorName(row.index)));
         }
         registerFocusable(refOf(Table::CheckBoxes, kCheckBoxes, row), box);
     }
@@ -190,14 +190,12 @@ void Form1::buildImages()
                 TwipsRect{row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips}.toPixels()));
         if (legend) {
             m_image11.at(index) = image;
-            const QString words = QStringLiteral("Value %1: %2")
-                                      .arg(row.index)
-                                      .arg(toQString(pictures::lightStateWords(row.index)));
+            const QString words = toQString(legendName(row.index));
             image->setAccessibleName(words);
             image->setToolTip(words);
         } else {
             m_image18.at(index) = image;
-            describeLight(row.index, QStringLiteral("not read yet"));
+            describeLight(row.index, lightNotReadName(row.index));
         }
     }
 }
@@ -252,10 +250,9 @@ void Form1::chainTabOrder()
         QWidget::setTabOrder(m_tabStops[i - 1], m_tabStops[i]);
 }
 
-void Form1::describeLight(int image18Index, const QString &state)
+void Form1::describeLight(int image18Index, const std::string &name)
 {
-    const LightRow &light = kLights[kLightOfImage18.at(static_cast<std::size_t>(image18Index))];
-    const QString words = QStringLiteral("Light %1, port %2: %3").arg(light.light).arg(light.port).arg(state);
+    const QString words = toQString(name);
     LightImage *image = m_image18.at(static_cast<std::size_t>(image18Index));
     image->setAccessibleName(words);
     image->setToolTip(words);
@@ -279,7 +276,7 @@ void Form1::showLightPicture(int image18Index, int value)
     // The legend image's own picture: one picture per value, shared by the legend and the lights.
     const QImage *legend = image11(value)->picture();
     if (image18(image18Index)->setPicture(legend))
-        describeLight(image18Index, toQString(pictures::lightStateWords(value)));
+        describeLight(image18Index, lightName(image18Index, value));
 }
 
 QLineEdit *Form1::text(poll::TextBox box) const

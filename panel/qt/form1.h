@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <array>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -47,7 +48,7 @@ private:
     void buildImages();
     void buildLabels();
     void chainTabOrder();
-    void describeLight(int image18Index, const QString &state);
+    void describeLight(int image18Index, const std::string &name);
     void registerFocusable(ControlRef control, QWidget *widget);
 
     void showText(poll::TextBox box, std::string_view text) override;

@@ -6,7 +6,10 @@
 #include "dpi_calls.h"
 #include "junction.h"
 #include "picture_box_art.h"
+#include "spoken_names.h"
 #include "twips.h"
+
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cstring>
@@ -278,9 +281,14 @@ void Form1Window::makeCheckBoxes()
     // 135-twip control, so the square is drawn to fit the control instead.
     for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i) {
         const CheckBoxRow &row = kCheckBoxes[i];
-        makeChild(L"BUTTON", row.caption, WS_TABSTOP | BS_OWNERDRAW, 0,
-                  controlId(Table::CheckBoxes, i),
-                  {row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips});
+        const HWND box = makeChild(L"BUTTON", row.caption, WS_TABSTOP | BS_OWNERDRAW, 0,
+                                   controlId(Table::CheckBoxes, i),
+                                   {row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips});
+        // A check box to screen readers, whatever draws it.
+        const std::wstring name = widen(row.index < 0 ? sampleSensorName() : sensorName(row.index));
+        speakFor(box, {ROLE_SYSTEM_CHECKBUTTON, [name] { return name; }, [this, i] {
+                           return STATE_SYSTEM_FOCUSABLE | (m_checked.at(i) ? STATE_SYSTEM_CHECKED : 0);
+                       }});
     }
 }
 
@@ -300,6 +308,7 @@ void Form1Window::makePictureBoxes()
 
 void Form1Window::makeImages()
 {
+    m_tooltips.make(m_hwnd, m_instance);
     for (std::size_t i = 0; i < std::size(kImages); ++i) {
         const ImageRow &row = kImages[i];
         const bool legend = row.role == ImageRole::Legend;
@@ -309,7 +318,21 @@ void Form1Window::makeImages()
                 legend ? pictures::lightPicture(row.index) : pictures::blankLightPicture();
         ::SetWindowLongPtrW(image, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&picture));
         m_images.at(i) = image;
+        // The image's window text is what it says, to a screen reader and in its tooltip.
+        speakFor(image, {ROLE_SYSTEM_GRAPHIC, [image] { return windowText(image); },
+                         [] { return long{STATE_SYSTEM_READONLY}; }});
+        const std::string name = legend ? legendName(row.index) : lightNotReadName(row.index);
+        ::SetWindowTextW(image, widen(name).c_str());
+        m_tooltips.add(image, widen(name));
     }
+}
+
+void Form1Window::describeImage(HWND image, const std::string &name) const
+{
+    const std::wstring words = widen(name);
+    ::SetWindowTextW(image, words.c_str());
+    m_tooltips.change(image, words);
+    spokenChanged(image, EVENT_OBJECT_NAMECHANGE);
 }
 
 void Form1Window::makeLabels()
@@ -560,6 +583,7 @@ void Form1Window::OnCommand(HWND, int id, HWND control, UINT code)
         CheckValue &checked = m_checked.at(static_cast<std::size_t>(row));
         checked = checked == CheckValue::Cleared ? CheckValue::Ticked : CheckValue::Cleared;
         ::InvalidateRect(control, nullptr, FALSE);
+        spokenChanged(control, EVENT_OBJECT_STATECHANGE);
         return;
     }
     if (const int row = rowOf(Table::TextBoxes, id); row >= 0 && code == EN_CHANGE && !m_showingText && m_tick)
@@ -676,6 +700,7 @@ void Form1Window::showLightPicture(int image18Index, int value)
     const HWND image = m_images.at(kImage18Rows.at(static_cast<std::size_t>(image18Index)));
     ::SetWindowLongPtrW(image, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pictures::lightPicture(value)));
     ::InvalidateRect(image, nullptr, FALSE);
+    describeImage(image, lightName(image18Index, value));
 }
 
 CheckValue Form1Window::checkValue(int check1Index) const

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "accessible.h"
 #include "control_ids.h"
 #include "gdi.h"
 #include "win32_headers.h"
@@ -80,6 +81,7 @@ private:
     void makeImages();
     void makeLabels();
     void chainTabOrder() const;
+    void describeImage(HWND image, const std::string &name) const;
 
     // What depends on the DPI: fonts, brushes, icons, the figures, the children's places.
     void makeFonts();
@@ -107,6 +109,7 @@ private:
     std::array<CheckValue, std::size(kCheckBoxes)> m_checked{};
     std::vector<std::unique_ptr<FigureBitmap>> m_figures;
     bool m_showingText = false;
+    Tooltips m_tooltips; // the images' words, as their accessible names say them
 
     std::array<OwnedBrush, 8> m_brushes;
     std::array<OwnedFont, 3> m_fonts; // by LabelFont

@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: MIT
 // bexen-semaphores.exe as a real process beside this test, in a private temporary directory: its
 // window, every control's place at several DPIs, the light pictures read back from the screen,
-// and a light byte set by bexen-ports.exe reaching its light.
+// a light byte set by bexen-ports.exe reaching its light, and what a screen reader hears.
+// BEXEN_PROGRAM_DIR, when set, names the directory the two programs are started from (an
+// installed copy, say); by default they lie beside this test.
 
 #include "windows_test_support.h"
+
+#include <commctrl.h>
+#include <oleacc.h>
 
 #include "control_ids.h"
 #include "dpi_calls.h"
@@ -43,6 +48,8 @@ RECT expectedRect(int left, int top, int width, int height, int dpi)
 
 std::string programPath(const char *name)
 {
+    if (const std::optional<std::string> installed = environmentVariable("BEXEN_PROGRAM_DIR"))
+        return *installed + "\\" + name;
     std::array<char, MAX_PATH> self{};
     const DWORD length = ::GetModuleFileNameA(nullptr, self.data(), static_cast<DWORD>(self.size()));
     const std::string path(self.data(), length);
@@ -84,6 +91,32 @@ public:
     ~ScreenDpi() { ::RegDeleteKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels"); }
 };
 
+// A top-level window of process `pid` and of class `windowClass`.
+HWND topWindowOf(DWORD pid, const char *windowClass, bool visible)
+{
+    struct Search {
+        DWORD pid;
+        const char *windowClass;
+        bool visible;
+        HWND found;
+    } search{pid, windowClass, visible, nullptr};
+    ::EnumWindows(
+            [](HWND hwnd, LPARAM param) -> BOOL {
+                auto *s = reinterpret_cast<Search *>(param);
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(hwnd, &pid);
+                std::array<char, 64> name{};
+                ::GetClassNameA(hwnd, name.data(), static_cast<int>(name.size()));
+                if (pid == s->pid && _stricmp(name.data(), s->windowClass) == 0 && (!s->visible || ::IsWindowVisible(hwnd))) {
+                    s->found = hwnd;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // The panel started with the private directory as its temporary directory, until the test ends.
 class Panel {
 public:
@@ -114,6 +147,7 @@ public:
     Panel &operator=(const Panel &) = delete;
 
     HWND form() const { return m_form; }
+    DWORD processId() const { return m_process.dwProcessId; }
     HWND control(Table table, std::size_t row) const
     {
         return ::GetDlgItem(m_form, controlId(table, row));
@@ -132,28 +166,7 @@ public:
     }
 
 private:
-    HWND findForm() const
-    {
-        struct Search {
-            DWORD pid;
-            HWND found;
-        } search{m_process.dwProcessId, nullptr};
-        ::EnumWindows(
-                [](HWND hwnd, LPARAM param) -> BOOL {
-                    auto *s = reinterpret_cast<Search *>(param);
-                    DWORD pid = 0;
-                    ::GetWindowThreadProcessId(hwnd, &pid);
-                    std::array<char, 32> name{};
-                    ::GetClassNameA(hwnd, name.data(), static_cast<int>(name.size()));
-                    if (pid == s->pid && std::string_view(name.data()) == "Form1" && ::IsWindowVisible(hwnd)) {
-                        s->found = hwnd;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
-        return search.found;
-    }
+    HWND findForm() const { return topWindowOf(m_process.dwProcessId, "Form1", true); }
 
     PROCESS_INFORMATION m_process{};
     HWND m_form = nullptr;
@@ -276,6 +289,22 @@ std::string differenceFrom(const Panel &panel, std::size_t imageRow, int value)
     }
     return wrong ? std::to_string(wrong) + " of 348 pixels differ, the first " + first : "";
 }
+
+// bexen-ports.exe run to its end with `arguments`, as the emulator's stand-in.
+bool runPortsTool(const std::string &arguments)
+{
+    std::string command = "\"" + programPath("bexen-ports.exe") + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION tool{};
+    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &tool))
+        return false;
+    ::WaitForSingleObject(tool.hProcess, 10000);
+    ::CloseHandle(tool.hThread);
+    ::CloseHandle(tool.hProcess);
+    return true;
+}
+
 
 // The panel started meanwhile finds none of the DPI calls newer than Windows 7 (Wine has them all),
 // so that it takes the old systems' way to its DPI, frame and icons.
@@ -511,15 +540,7 @@ TEST(PanelPictures, NineLightPicturesAreTheLampTableAndFollowTheirPorts)
     EXPECT_TRUE(waitFor([&] { return differences().empty(); })) << differences();
 
     // bexen-ports.exe stands in for the emulator: light 1 (port 160, Image18(1)) goes green.
-    std::string command = "\"" + programPath("bexen-ports.exe") + "\" set 160 4";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION tool{};
-    ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                 &startup, &tool));
-    ::WaitForSingleObject(tool.hProcess, 10000);
-    ::CloseHandle(tool.hThread);
-    ::CloseHandle(tool.hProcess);
+    ASSERT_TRUE(runPortsTool("set 160 4"));
     EXPECT_TRUE(waitFor([&] { return text(panel.control(Table::TextBoxes, 3)) == "4"; })) << "Text4 is not 4";
     EXPECT_TRUE(waitFor([&] { return differenceFrom(panel, 1, 4).empty(); })) << differenceFrom(panel, 1, 4);
     EXPECT_EQ(differenceFrom(panel, 2, 2), "") << "light 2 changed with light 1";
@@ -560,3 +581,156 @@ TEST(PanelPictures, LightPicturesStayCrispAt144Dpi)
 }
 
 } // namespace
+
+namespace {
+
+// What a screen reader hears of a control: its client object's role, state and name, asked
+// through the same call the readers make.
+struct Heard {
+    long role = -1;
+    long state = 0;
+    std::string name;
+    std::string failure;
+};
+
+std::string utf8(const wchar_t *text, int length)
+{
+    std::string bytes(static_cast<std::size_t>(length) * 3, '\0');
+    bytes.resize(static_cast<std::size_t>(
+            ::WideCharToMultiByte(CP_UTF8, 0, text, length, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr)));
+    return bytes;
+}
+
+Heard heard(HWND control)
+{
+    Heard h;
+    IAccessible *object = nullptr;
+    const HRESULT found = ::AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                                       reinterpret_cast<void **>(&object));
+    if (FAILED(found) || !object) {
+        h.failure = "AccessibleObjectFromWindow failed, " + hex(static_cast<std::uint32_t>(found));
+        return h;
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role{}, state{};
+    BSTR name = nullptr;
+    if (FAILED(object->get_accRole(self, &role)) || FAILED(object->get_accState(self, &state))
+        || FAILED(object->get_accName(self, &name)))
+        h.failure = "the object does not answer role, state and name";
+    h.role = role.vt == VT_I4 ? role.lVal : -1;
+    h.state = state.vt == VT_I4 ? state.lVal : 0;
+    if (name)
+        h.name = utf8(name, static_cast<int>(::SysStringLen(name)));
+    ::SysFreeString(name);
+    object->Release();
+    return h;
+}
+
+// The tooltip text of `tool`. TTM_GETTEXT writes into memory of the tooltip's own process, so
+// the question and its answer are laid out there and read back.
+std::string tooltipText(DWORD processId, HWND tips, HWND tool)
+{
+    struct Question {
+        TTTOOLINFOW info;
+        wchar_t text[256];
+    };
+    const HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process)
+        return "(the panel's process cannot be opened)";
+    auto *remote = static_cast<Question *>(
+            ::VirtualAllocEx(process, nullptr, sizeof(Question), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    Question question{};
+    question.info.cbSize = sizeof(question.info);
+    question.info.hwnd = ::GetParent(tool);
+    question.info.uId = reinterpret_cast<UINT_PTR>(tool);
+    question.info.lpszText = remote->text;
+    std::string answer = "(no answer)";
+    if (remote && ::WriteProcessMemory(process, remote, &question, sizeof(question), nullptr)
+        && ::SendMessageTimeoutW(tips, TTM_GETTEXTW, std::size(question.text), reinterpret_cast<LPARAM>(remote),
+                                 SMTO_ABORTIFHUNG, 5000, nullptr)
+        && ::ReadProcessMemory(process, remote, &question, sizeof(question), nullptr)) {
+        question.text[std::size(question.text) - 1] = L'\0';
+        answer = utf8(question.text, static_cast<int>(std::wcslen(question.text)));
+    }
+    if (remote)
+        ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    ::CloseHandle(process);
+    return answer;
+}
+
+// COM for this thread, as a screen reader has it.
+struct ComApartment {
+    ComApartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~ComApartment() { ::CoUninitialize(); }
+};
+
+constexpr long kRoleCheckButton = 44; // ROLE_SYSTEM_CHECKBUTTON
+constexpr long kRoleGraphic = 40;     // ROLE_SYSTEM_GRAPHIC
+
+} // namespace
+
+TEST(PanelSpeech, SensorBoxesAreCheckBoxesThatSayWhetherTheyAreTicked)
+{
+    ComApartment com;
+    SavedEnvironment saved;
+    PrivateDirectory dir;
+    Panel panel(dir);
+    ASSERT_NE(panel.form(), nullptr);
+    // Check1(k) by its row, and the light whose lane it lies in.
+    const struct {
+        std::size_t row;
+        const char *name;
+    } boxes[] = {{0, "Car waiting at light 1"}, {1, "Car waiting at light 2"}, {2, "Car waiting at light 3"},
+                 {3, "Car waiting at light 4"}, {4, "Sample sensor box of the legend"}};
+    const auto checked = [&](std::size_t row) {
+        return (heard(panel.control(Table::CheckBoxes, row)).state & STATE_SYSTEM_CHECKED) != 0;
+    };
+    for (const auto &box : boxes) {
+        const Heard h = heard(panel.control(Table::CheckBoxes, box.row));
+        EXPECT_EQ(h.failure, "") << box.name;
+        EXPECT_EQ(h.role, kRoleCheckButton) << box.name;
+        EXPECT_EQ(h.name, box.name);
+        EXPECT_EQ(h.state & (STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_CHECKED), STATE_SYSTEM_FOCUSABLE) << box.name;
+    }
+    // A click ticks Check1(2) alone; a second clears it again.
+    const HWND check3 = panel.control(Table::CheckBoxes, 2);
+    ::SendMessageTimeoutA(check3, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+    EXPECT_TRUE(waitFor([&] { return checked(2); })) << "Check1(2) is not checked after a click";
+    for (const std::size_t other : {0, 1, 3, 4})
+        EXPECT_FALSE(checked(other)) << "row " << other << " checked with Check1(2)";
+    ::SendMessageTimeoutA(check3, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+    EXPECT_TRUE(waitFor([&] { return !checked(2); })) << "Check1(2) still checked after a second click";
+}
+
+TEST(PanelSpeech, LightsSayTheirStateInWordsAndTheirTooltipsTheSame)
+{
+    ComApartment com;
+    SavedEnvironment saved;
+    PrivateDirectory dir;
+    writePorts(dir, {{160, 1}, {161, 2}, {162, 3}, {163, 4}});
+    Panel panel(dir);
+    ASSERT_NE(panel.form(), nullptr);
+    const HWND tips = topWindowOf(panel.processId(), TOOLTIPS_CLASSA, false);
+    ASSERT_NE(tips, nullptr) << "the panel has no tooltip control";
+    // Image18(0) is light 4's, Image18(1) light 1's; the rows of kImages follow the indexes.
+    const struct {
+        std::size_t row;
+        std::string name;
+    } lights[] = {{0, "Light 4, port 163: green"}, {1, "Light 1, port 160: red"},
+                  {2, "Light 2, port 161: red and yellow"}, {3, "Light 3, port 162: yellow"},
+                  {6, "Value 2: red and yellow"}};
+    for (const auto &light : lights) {
+        const HWND image = panel.control(Table::Images, light.row);
+        EXPECT_TRUE(waitFor([&] { return heard(image).name == light.name; }))
+                << "heard '" << heard(image).name << "', not '" << light.name << "' " << heard(image).failure;
+        EXPECT_EQ(heard(image).role, kRoleGraphic) << light.name;
+        EXPECT_EQ(tooltipText(panel.processId(), tips, image), light.name);
+    }
+    // A new value is said at the tick that shows it.
+    ASSERT_TRUE(runPortsTool("set 160 0"));
+    const HWND light1 = panel.control(Table::Images, 1);
+    EXPECT_TRUE(waitFor([&] { return heard(light1).name == "Light 1, port 160: dark"; })) << heard(light1).name;
+    EXPECT_EQ(tooltipText(panel.processId(), tips, light1), "Light 1, port 160: dark");
+}

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "win32_headers.h"
+
+#include <functional>
+#include <string>
+
+namespace bexen::panel::win32 {
+
+// What a screen reader is told about one of the panel's controls, asked afresh at every
+// question, so that it always hears what the window shows now.
+struct Spoken {
+    long role;                          // ROLE_SYSTEM_CHECKBUTTON, ROLE_SYSTEM_GRAPHIC, ...
+    std::function<std::wstring()> name;
+    std::function<long()> state;        // STATE_SYSTEM_ flags beyond focus, which is asked of Windows
+};
+
+// From now on `control` answers WM_GETOBJECT (OBJID_CLIENT) with the panel's own IAccessible,
+// which says `spoken` and leaves place, parent and navigation to the system's own object for the
+// window. Owner-drawn buttons would otherwise reach screen readers as push buttons, and the
+// light images as nameless panes. The description goes with the window.
+void speakFor(HWND control, Spoken spoken);
+
+// Tells listening screen readers that what `control` says has changed (EVENT_OBJECT_NAMECHANGE,
+// EVENT_OBJECT_STATECHANGE).
+void spokenChanged(HWND control, DWORD event);
+
+// The panel's tooltips: one tooltip control over the images, each image a tool of its own that
+// shows its text while the pointer rests on it.
+class Tooltips {
+public:
+    void make(HWND owner, HINSTANCE instance);
+    void add(HWND tool, const std::wstring &text) const;
+    void change(HWND tool, const std::wstring &text) const;
+    HWND hwnd() const { return m_hwnd; }
+
+private:
+    HWND m_hwnd = nullptr; // owned by the form's window, which destroys it with itself
+};
+
+} // namespace bexen::panel::win32
