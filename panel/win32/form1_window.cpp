@@ -285,9 +285,13 @@ void Form1Window::makeCheckBoxes()
                                    controlId(Table::CheckBoxes, i),
                                    {row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips});
         // A check box to screen readers, whatever draws it.
-        const std::wstring name = widen(row.index < 0 ? sampleSensorName() : sensorName(row.index));
+        const std::wstring name =
+                widen(row.role == CheckRole::LegendSample ? sampleSensorName() : sensorName(row.index));
         speakFor(box, {ROLE_SYSTEM_CHECKBUTTON, [name] { return name; }, [this, i] {
-                           return STATE_SYSTEM_FOCUSABLE | (m_checked.at(i) ? STATE_SYSTEM_CHECKED : 0);
+                           const CheckValue value = m_checked.at(i);
+                           return STATE_SYSTEM_FOCUSABLE
+                                   | (value == CheckValue::Ticked ? STATE_SYSTEM_CHECKED : 0)
+                                   | (value == CheckValue::Greyed ? STATE_SYSTEM_MIXED : 0);
                        }});
     }
 }

@@ -485,9 +485,10 @@ TEST_P(ValueBoxes, ShowTheLongestTextsWhole)
     ASSERT_TRUE(waitFor([&] { return text(panel.control(Table::TextBoxes, 3)) == "255"; })) << "no tick has run";
     // Text1 with no sensor ticked shows "0 0 0 0  0 0 0 0": its eight digits.
     for (std::size_t i = 0; i < std::size(kTextBoxes); ++i) {
-        const std::string_view characters = i == 0 ? "00000000" : "255";
+        const bool text1 = kTextBoxes[i].box == bexen::poll::TextBox::Text1;
+        const std::string_view characters = text1 ? "00000000" : "255";
         EXPECT_TRUE(waitFor([&] { return cutCharacters(panel, i, characters).empty(); }, std::chrono::seconds(3)))
-                << kTextBoxes[i].name << " at " << dpi << " dpi: " << cutCharacters(panel, i, characters);
+                << "Text" << static_cast<int>(kTextBoxes[i].box) + 1 << " at " << dpi << " dpi: " << cutCharacters(panel, i, characters);
     }
 }
 
