@@ -16,7 +16,7 @@ build_dir="$repo/build-windows"
 # out of the program; Xvfb and xdotool show and click the panel.
 # shellcheck source=packages.sh
 . "$here/packages.sh"
-ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest libcli11-dev wine wine64 \
+ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest libcli11-dev nlohmann-json3-dev wine wine64 \
     libz-mingw-w64-dev icoutils xvfb xauth xdotool x11-utils imagemagick
 
 # The painters, for this machine (their own packages come with setup.sh).
