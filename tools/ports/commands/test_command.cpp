@@ -163,12 +163,14 @@ public:
             return;
         std::string text = name + "  " + tenths(elapsed) + " of " + tenths(total) + " s  lights";
         std::string cars;
+        int waiting = 0;
         for (int light = 1; light <= kLightCount; ++light) {
             text += " " + std::to_string(light) + ":" + std::string(stateWord(lightOf(state, light)));
             if (carWaiting(state.sensors, light))
-                cars += (cars.empty() ? "" : ",") + std::to_string(light);
+                cars += (waiting++ == 0 ? "" : ",") + std::to_string(light);
         }
-        text += cars.empty() ? "  no car waiting" : "  cars waiting at " + cars;
+        text += waiting == 0 ? "  no car waiting"
+                             : (waiting == 1 ? "  car waiting at " : "  cars waiting at ") + cars;
         const std::size_t width = text.size();
         if (text.size() < m_width)
             text.append(m_width - text.size(), ' ');
