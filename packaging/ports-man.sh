@@ -40,7 +40,7 @@ SOURCE_DATE_EPOCH=$(date -u -d "$released" +%s)
 export SOURCE_DATE_EPOCH
 
 LC_ALL=C.UTF-8 help2man --no-info --section=1 \
-    --name="see, set, watch, record, chart and check the junction's port file" \
+    --name="see, set, watch, record, chart and check the junction's port file; grade a controller" \
     --include="$include" --include="$work/details.h2m" \
     --output="$work/page.1" "$program"
 gzip -9 -n -c "$work/page.1" >"$out.tmp"

@@ -17,7 +17,8 @@ build_dir="$repo/build-windows"
 # msitools and unzip take it and the zip apart again for the tests.
 # shellcheck source=packages.sh
 . "$here/packages.sh"
-ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest libcli11-dev wine wine64 wixl msitools unzip \
+ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest libcli11-dev nlohmann-json3-dev wine wine64 \
+    wixl msitools unzip \
     libz-mingw-w64-dev icoutils xvfb xauth xdotool x11-utils imagemagick
 
 # The painters, for this machine (their own packages come with setup.sh).

@@ -223,3 +223,22 @@ INSTANTIATE_TEST_SUITE_P(
                 FailureRow{"PortBelowTheFirst", {"get", "99"}, TmpIs::Private, 2, false},
                 FailureRow{"ValueAboveAByte", {"set", "150", "256"}, TmpIs::Private, 2, false}),
         rowName<FailureRow>);
+
+// A short scenario graded with the demo as the controller, started and ended by the test itself
+// as a course's autograder would have it do.
+TEST_F(PortsTool, TestGradesAScenarioAgainstTheDemoItStarts)
+{
+    const std::string scenario = m_dir.path() + "\\short.txt";
+    ASSERT_TRUE(writeFile(scenario, "name short\nduration 4\n0.5 car 2\n"));
+    const std::string results = m_dir.path() + "\\results.json";
+    Finished test = runTool({"test", scenario, "--gradescope", results, "--", toolPath(), "demo",
+                             "--min-green", "0.5", "--yellow", "0.5", "--red-yellow", "0.3",
+                             "--all-red", "0.3"});
+    EXPECT_EQ(test.code, 0u) << test.out << test.err;
+    EXPECT_NE(test.out.find("PASS short (4.0 s)\r\n"), std::string::npos) << test.out;
+    EXPECT_NE(test.out.find("1 of 1 scenarios passed; score 1 of 1\r\n"), std::string::npos) << test.out;
+    EXPECT_EQ(test.err, "");
+    EXPECT_NE(fileBytes(results).value_or("").find("\"status\": \"passed\""), std::string::npos);
+    // The car has gone: every sensor is clear again.
+    EXPECT_EQ(fileBytes(m_dir.portFile()).value_or("").at(50), '\0');
+}

@@ -63,7 +63,7 @@ int chartRecording(Context &ctx, const ChartOptions &options)
     if (parsed.error)
         return ctx.failUsage(command, describeError(recording, *parsed.error));
 
-    ChartInput input{fs::path(recording).filename().string(), replayRecording(parsed.steps), {},
+    ChartInput input{fs::path(recording).filename().string(), replayRecording(parsed.steps), {}, {},
                      options.maxWait, {}, {}};
     const Clock::Duration start = input.run.states.front().from;
     const Clock::Duration end = input.run.end();

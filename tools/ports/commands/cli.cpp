@@ -7,6 +7,7 @@
 #include "commands/demo.h"
 #include "commands/interrupt.h"
 #include "commands/recorder.h"
+#include "commands/test_command.h"
 #include "model/junction_ports.h"
 #include "model/script.h"
 
@@ -95,7 +96,9 @@ int Context::failUsage(std::string_view command, std::string_view what) const
 int runTool(const Args &args, std::ostream &out, std::ostream &err, Clock &clock,
             std::function<bool()> stopWhen)
 {
-    Context ctx{out, err, clock, {}, std::move(stopWhen)};
+    Context ctx{out, err, clock, {}, std::move(stopWhen), {}};
+    Args words = args;
+    ctx.controller = takeControllerCommand(words);
     // The commands in the order help lists them.
     CommandLine line;
     addWhereCommand(line);
@@ -107,8 +110,9 @@ int runTool(const Args &args, std::ostream &out, std::ostream &err, Clock &clock
     addRecordCommand(line);
     addPlayCommand(line);
     addChartCommand(line);
+    addTestCommand(line);
     try {
-        return line.run(args, ctx);
+        return line.run(words, ctx);
     } catch (const PortFailure &failure) {
         // The port file failed in the middle of a command's work: the path and the reason.
         return ctx.failAccess(failure.error());

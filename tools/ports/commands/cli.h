@@ -18,7 +18,7 @@ namespace bexen::ports {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitAccessFailed = 1; // the port file could not be read or written
 inline constexpr int kExitBadArguments = 2; // nothing was touched
-inline constexpr int kExitViolations = 3; // watch --check saw the junction break a rule
+inline constexpr int kExitViolations = 3; // watch --check saw a rule broken; a test's scenario failed
 
 inline constexpr std::string_view kToolName = "bexen-ports";
 
@@ -32,6 +32,8 @@ struct Context {
     std::string fileOverride; // empty: emu_port.dat in the temporary directory
     // A test's way to end a loop after a chosen number of steps; Ctrl-C ends it in any case.
     std::function<bool()> stopWhen;
+    // test's controller: the words after its "--", when it was given one.
+    std::optional<std::vector<std::string>> controller;
 
     io::PortFileLocation portFile() const;
     // Reading never creates the file by default: a tool that only looks leaves no trace.

@@ -161,7 +161,8 @@ void ConflictChecker::checkWaits(const JunctionState &state, Clock::TimePoint at
             found.push_back({Rule::CarLeftWaiting,
                              lightLabel(light) + ": a car has waited " + formatSeconds(waited)
                                      + " s without green (at most " + formatSeconds(m_maxWait)
-                                     + " s), light at " + lightValueText(lightOf(state, light))});
+                                     + " s), light at " + lightValueText(lightOf(state, light)),
+                             light});
         }
     }
 }

@@ -31,6 +31,7 @@ bool isLegalChange(std::uint8_t from, std::uint8_t to);
 struct Violation {
     Rule rule;
     std::string detail; // the lights and their values
+    int light = 0; // the light a car waits at; 0 for the other rules
 };
 
 // Judges a run of samples of the junction's ports. Each violation is reported once, when it

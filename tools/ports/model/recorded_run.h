@@ -6,6 +6,7 @@
 #include "model/junction_ports.h"
 #include "model/script.h"
 
+#include <string>
 #include <vector>
 
 namespace bexen::ports {
@@ -29,6 +30,12 @@ RecordedRun replayRecording(const std::vector<PlayStep> &rows);
 struct TimedViolation {
     Clock::Duration at;
     Violation violation;
+};
+
+// Something else that went wrong at a moment of a run: an expectation a test found unmet.
+struct TimedNote {
+    Clock::Duration at;
+    std::string text;
 };
 
 // What `watch --check` would have reported of the run: its checker, sampling at every recorded

@@ -23,6 +23,8 @@ constexpr std::uintmax_t kLargestPlayFile = 64u * 1024u * 1024u;
 
 constexpr std::uint8_t kWholeByte = 0xff;
 
+} // namespace
+
 std::vector<std::string_view> splitLines(std::string_view text)
 {
     std::vector<std::string_view> lines;
@@ -38,6 +40,8 @@ std::vector<std::string_view> splitLines(std::string_view text)
     }
     return lines;
 }
+
+namespace {
 
 std::vector<std::string_view> splitWords(std::string_view line)
 {
@@ -61,8 +65,25 @@ std::optional<int> parseLightNumber(std::string_view text)
     return parseWholeNumberAs<int>(text, 1, kLightCount);
 }
 
-std::optional<std::string> parseTime(std::string_view word, Clock::Duration previous,
-                                     Clock::Duration &at)
+} // namespace
+
+std::vector<std::string_view> scriptWords(std::string_view line)
+{
+    if (const auto hash = line.find('#'); hash != std::string_view::npos)
+        line = line.substr(0, hash);
+    return splitWords(line);
+}
+
+std::string joinWords(const std::vector<std::string_view> &words)
+{
+    std::string text;
+    for (std::string_view word : words)
+        text += (text.empty() ? "" : " ") + std::string(word);
+    return text;
+}
+
+std::optional<std::string> parseStepTime(std::string_view word, Clock::Duration previous,
+                                         Clock::Duration &at)
 {
     const auto seconds = parseSeconds(word);
     if (!seconds)
@@ -74,11 +95,10 @@ std::optional<std::string> parseTime(std::string_view word, Clock::Duration prev
     return std::nullopt;
 }
 
-// One step of a script; the error says what is wrong with the line.
 std::optional<std::string> parseScriptStep(const std::vector<std::string_view> &words,
                                            Clock::Duration previous, PlayStep &step)
 {
-    if (auto error = parseTime(words[0], previous, step.at))
+    if (auto error = parseStepTime(words[0], previous, step.at))
         return error;
     if (words.size() < 2)
         return std::string("the time needs a step after it: sensor LIGHT on|off, or light LIGHT VALUE");
@@ -111,6 +131,8 @@ std::optional<std::string> parseScriptStep(const std::vector<std::string_view> &
     return std::nullopt;
 }
 
+namespace {
+
 // Reads one line into `step`, its time no earlier than `previous`, and answers what is wrong
 // with it, if anything. A line without a step (blank, or only a comment) leaves `step` empty.
 using LineReader = std::optional<std::string> (*)(std::string_view line, Clock::Duration previous,
@@ -119,16 +141,13 @@ using LineReader = std::optional<std::string> (*)(std::string_view line, Clock::
 std::optional<std::string> readScriptLine(std::string_view line, Clock::Duration previous,
                                           std::optional<PlayStep> &step)
 {
-    if (const auto hash = line.find('#'); hash != std::string_view::npos)
-        line = line.substr(0, hash);
-    const auto words = splitWords(line);
+    const auto words = scriptWords(line);
     if (words.empty())
         return std::nullopt;
     PlayStep read{};
     if (auto error = parseScriptStep(words, previous, read))
         return error;
-    for (std::string_view word : words)
-        read.text += (read.text.empty() ? "" : " ") + std::string(word);
+    read.text = joinWords(words);
     step = std::move(read);
     return std::nullopt;
 }
@@ -143,7 +162,7 @@ std::optional<std::string> readRecordingRow(std::string_view line, Clock::Durati
     if (comma2 == std::string_view::npos || line.find(',', comma2 + 1) != std::string_view::npos)
         return std::string("a row is time_s,port,value");
     PlayStep read{};
-    if (auto error = parseTime(line.substr(0, comma1), previous, read.at))
+    if (auto error = parseStepTime(line.substr(0, comma1), previous, read.at))
         return error;
     const std::string_view portText = line.substr(comma1 + 1, comma2 - comma1 - 1);
     const auto port = parsePort(portText);
@@ -199,12 +218,6 @@ std::string describeStep(const PlayStep &step, std::uint8_t written)
             + std::to_string(step.port) + " = " + std::to_string(written);
 }
 
-// What play last wrote to one sensor bit, or to one light, and when.
-struct SignalHistory {
-    std::uint8_t value;
-    Clock::TimePoint changedAt;
-};
-
 } // namespace
 
 ParsedPlay parseScript(std::string_view text)
@@ -250,63 +263,89 @@ std::string describeError(const std::string &path, const ScriptError &error)
     return where + ": " + error.what;
 }
 
+StepTimeline::StepTimeline(std::vector<PlayStep> steps, Clock::Duration hold)
+    : m_steps(std::move(steps))
+    , m_hold(hold)
+{
+}
+
+std::vector<std::pair<StepTimeline::Signal, std::uint8_t>>
+StepTimeline::signalsOf(const PlayStep &step) const
+{
+    std::vector<std::pair<Signal, std::uint8_t>> signals;
+    if (step.port != kSensorPort) {
+        signals.push_back({{step.port, -1}, step.value});
+        return signals;
+    }
+    for (int bit = 0; bit < 8; ++bit) {
+        if (step.mask >> bit & 1u)
+            signals.push_back({{step.port, bit}, static_cast<std::uint8_t>(step.value >> bit & 1u)});
+    }
+    return signals;
+}
+
+Clock::Duration StepTimeline::nextDue() const
+{
+    const PlayStep &step = next();
+    Clock::Duration due = std::max(step.at, m_previousDue);
+    for (const auto &[key, value] : signalsOf(step)) {
+        const auto it = m_history.find(key);
+        if (it != m_history.end() && it->second.value != value)
+            due = std::max(due, it->second.changedAt + m_hold);
+    }
+    return due;
+}
+
+std::uint8_t StepTimeline::carryOut(JunctionPorts &ports, Clock::Duration now)
+{
+    const PlayStep &step = next();
+    const Clock::Duration due = nextDue();
+    std::uint8_t byte = step.value;
+    if (step.mask != kWholeByte)
+        byte = static_cast<std::uint8_t>((ports.read(step.port) & ~step.mask) | step.value);
+    ports.write(step.port, byte);
+    for (const auto &[key, value] : signalsOf(step)) {
+        auto it = m_history.find(key);
+        if (it == m_history.end())
+            m_history.emplace(key, SignalHistory{value, now});
+        else if (it->second.value != value)
+            it->second = SignalHistory{value, now};
+    }
+    m_previousDue = due;
+    ++m_next;
+    return byte;
+}
+
+void StepTimeline::insert(PlayStep step)
+{
+    auto at = std::find_if(m_steps.begin() + static_cast<std::ptrdiff_t>(m_next), m_steps.end(),
+                           [&](const PlayStep &s) { return s.at > step.at; });
+    m_steps.insert(at, std::move(step));
+}
+
 PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<PlayStep> &steps,
                       std::ostream &log, const std::function<bool()> &stop, Clock::Duration hold)
 {
     PlayOutcome outcome;
-    // A light is one signal; each bit of the sensor port is a signal of its own, so two cars
-    // arriving together are not held apart.
-    std::map<std::pair<std::int32_t, int>, SignalHistory> history;
-    const auto signalsOf = [](const PlayStep &step) {
-        std::vector<std::pair<std::pair<std::int32_t, int>, std::uint8_t>> signals;
-        if (step.port != kSensorPort) {
-            signals.push_back({{step.port, -1}, step.value});
-            return signals;
-        }
-        for (int bit = 0; bit < 8; ++bit) {
-            if (step.mask >> bit & 1u)
-                signals.push_back({{step.port, bit}, static_cast<std::uint8_t>(step.value >> bit & 1u)});
-        }
-        return signals;
-    };
-
+    StepTimeline timeline(steps, hold);
     const Clock::TimePoint start = clock.now();
-    Clock::TimePoint previousDue = start;
-    for (const PlayStep &step : steps) {
-        Clock::TimePoint due = std::max(start + step.at, previousDue);
-        const auto signals = signalsOf(step);
-        for (const auto &[key, value] : signals) {
-            const auto it = history.find(key);
-            if (it != history.end() && it->second.value != value)
-                due = std::max(due, it->second.changedAt + hold);
-        }
-        if (!sleepUntil(clock, due, stop) || (stop && stop())) {
+    while (!timeline.done()) {
+        const PlayStep &step = timeline.next();
+        const Clock::Duration due = timeline.nextDue();
+        if (!sleepUntil(clock, start + due, stop) || (stop && stop())) {
             outcome.stopped = true;
             log << formatSeconds(clock.now() - start) << " s  stopped before line " << step.line
                 << std::endl;
             return outcome;
         }
-
-        std::uint8_t byte = step.value;
-        if (step.mask != kWholeByte)
-            byte = static_cast<std::uint8_t>((ports.read(step.port) & ~step.mask) | step.value);
-        ports.write(step.port, byte);
-
-        const Clock::TimePoint now = clock.now();
-        for (const auto &[key, value] : signals) {
-            auto it = history.find(key);
-            if (it == history.end())
-                history.emplace(key, SignalHistory{value, now});
-            else if (it->second.value != value)
-                it->second = SignalHistory{value, now};
-        }
-        log << formatSeconds(now - start) << " s  " << describeStep(step, byte);
-        const Clock::Duration late = due - (start + step.at);
+        const PlayStep done = step; // the timeline moves on past it
+        const Clock::Duration late = due - done.at;
+        const std::uint8_t byte = timeline.carryOut(ports, clock.now() - start);
+        log << formatSeconds(clock.now() - start) << " s  " << describeStep(done, byte);
         if (late > Clock::Duration::zero())
             log << " (" << formatSeconds(late) << " s late, so the change before it is held "
                 << formatSeconds(hold) << " s)";
         log << std::endl;
-        previousDue = due;
         ++outcome.done;
     }
     return outcome;

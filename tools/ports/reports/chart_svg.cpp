@@ -58,6 +58,10 @@ constexpr std::array<RuleStyle, kRuleCount> kRuleStyles{{
     {Rule::CarLeftWaiting, "car-left-waiting", "#1864ab", "m-6 0a6 6 0 1 0 12 0a6 6 0 1 0 -12 0z"},
 }};
 
+// A test's expectation that the lights did not meet: a cross, black, unlike any rule's mark.
+constexpr std::string_view kExpectationColour = "#212529";
+constexpr std::string_view kExpectationShape = "m-6 -4l2 -2l4 4l4 -4l2 2l-4 4l4 4l-2 2l-4 -4l-4 4l-2 -2l4 -4z";
+
 const RuleStyle &styleOf(Rule rule)
 {
     return kRuleStyles[static_cast<std::size_t>(rule)];
@@ -123,6 +127,11 @@ struct ShownViolation {
     int row;
 };
 
+struct ShownNote {
+    const TimedNote *note;
+    int row;
+};
+
 class ChartWriter {
 public:
     explicit ChartWriter(const ChartInput &in)
@@ -132,16 +141,22 @@ public:
         std::array<double, kMarkRows> lastX;
         lastX.fill(-kMarkClearance);
         int rows = 1;
-        for (const TimedViolation &v : in.violations) {
-            if (v.at < in.from || v.at > in.to)
-                continue;
-            const double x = xOf(v.at);
+        const auto placeMark = [&](Clock::Duration at) {
+            const double x = xOf(at);
             int row = 0;
             while (row + 1 < kMarkRows && x - lastX[static_cast<std::size_t>(row)] < kMarkClearance)
                 ++row;
             lastX[static_cast<std::size_t>(row)] = x;
             rows = std::max(rows, row + 1);
-            m_shown.push_back({&v, row});
+            return row;
+        };
+        for (const TimedViolation &v : in.violations) {
+            if (v.at >= in.from && v.at <= in.to)
+                m_shown.push_back({&v, placeMark(v.at)});
+        }
+        for (const TimedNote &n : in.failedExpectations) {
+            if (n.at >= in.from && n.at <= in.to)
+                m_notes.push_back({&n, placeMark(n.at)});
         }
         m_lightTop = kMarksTop + rows * kMarkPitch + 10;
         m_sensorTop = m_lightTop + kLightCount * kLightPitch + 14;
@@ -209,11 +224,13 @@ private:
         m_svg += "/>\n";
     }
 
-    void mark(const RuleStyle &style, double x, double y)
+    void mark(std::string_view shape, std::string_view colour, double x, double y)
     {
-        m_svg += "<path d=\"M" + num(x) + " " + num(y) + std::string(style.shape) + "\" fill=\""
-                + std::string(style.colour) + "\" stroke=\"#ffffff\" stroke-width=\"1\"/>\n";
+        m_svg += "<path d=\"M" + num(x) + " " + num(y) + std::string(shape) + "\" fill=\""
+                + std::string(colour) + "\" stroke=\"#ffffff\" stroke-width=\"1\"/>\n";
     }
+
+    void mark(const RuleStyle &style, double x, double y) { mark(style.shape, style.colour, x, y); }
 
     void drawDefinitions()
     {
@@ -241,6 +258,9 @@ private:
                         + (shown == 1 ? " violation" : " violations");
         if (total != shown)
             line += " here, " + std::to_string(total) + " in the whole run";
+        if (!m_notes.empty())
+            line += "; " + std::to_string(m_notes.size())
+                    + (m_notes.size() == 1 ? " failed expectation" : " failed expectations");
         line += " (checked as watch --check does, a car waiting at most " + secondsLabel(m_in.maxWait) + " s)";
         text(kPlotLeft, 46, line, "fill=\"#444444\"");
     }
@@ -333,8 +353,18 @@ private:
         m_svg += "<g id=\"violations\">\n";
         const double firstRow = kMarksTop + kMarkPitch / 2;
         text(kLabelRight, firstRow + 4, "violations", "text-anchor=\"end\" font-weight=\"bold\"");
-        if (m_shown.empty())
+        if (m_shown.empty() && m_notes.empty())
             text(kPlotLeft + 4, firstRow + 4, "none", "fill=\"#2f9e44\"");
+        for (const auto &[n, row] : m_notes) {
+            const double centre = firstRow + row * kMarkPitch;
+            const double x = xOf(n->at);
+            m_svg += "<g class=\"violation failed-expectation\">\n<title>"
+                    + xmlText(secondsText(n->at) + ": " + n->text) + "</title>\n";
+            line(x, centre, x, m_lanesBottom,
+                 "stroke=\"" + std::string(kExpectationColour) + "\" stroke-width=\"1.5\" stroke-dasharray=\"2 3\"");
+            mark(kExpectationShape, kExpectationColour, x, centre);
+            m_svg += "</g>\n";
+        }
         for (const auto &[v, row] : m_shown) {
             const RuleStyle &style = styleOf(v->violation.rule);
             const double centre = firstRow + row * kMarkPitch;
@@ -384,12 +414,17 @@ private:
             mark(style, x + 9, y + 6);
             x = legendEntry(x, y, std::string(ruleName(style.rule)) + ": " + std::to_string(count));
         }
+        if (!m_notes.empty()) {
+            mark(kExpectationShape, kExpectationColour, x + 9, y + 6);
+            legendEntry(x, y, "failed expectation: " + std::to_string(m_notes.size()));
+        }
         m_svg += "</g>\n";
     }
 
     const ChartInput &m_in;
     double m_scale;
     std::vector<ShownViolation> m_shown;
+    std::vector<ShownNote> m_notes;
     // The rows of marks take what room they need; everything below follows them.
     double m_lightTop;
     double m_sensorTop;

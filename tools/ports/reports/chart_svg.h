@@ -18,12 +18,14 @@ struct ChartInput {
     std::string name; // the recording, as the chart's heading names it
     RecordedRun run;
     std::vector<TimedViolation> violations; // of the whole run
+    std::vector<TimedNote> failedExpectations; // of a test's scenario, marked with the violations
     Clock::Duration maxWait;
     Clock::Duration from; // the window shown, within the run
     Clock::Duration to;
 };
 
-// The chart as a whole SVG document: one lane per light and per sensor, a mark at each violation.
+// The chart as a whole SVG document: one lane per light and per sensor, a mark at each violation
+// and at each failed expectation.
 std::string renderChart(const ChartInput &input);
 
 } // namespace bexen::ports

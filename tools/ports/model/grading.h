@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "model/checker.h"
+#include "model/clock.h"
+#include "model/junction_ports.h"
+#include "model/recorded_run.h"
+#include "model/scenario.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace bexen::ports {
+
+// A car drives off once its light has been green this long.
+inline constexpr Clock::Duration kDriveOff{1'000};
+
+struct GradeFailure {
+    Clock::Duration at;
+    std::string what; // "the car at light 4 waited 30.1 s and its light never turned green (...)"
+};
+
+// What a scenario's run came to: every failure in time order (the first is its verdict's reason),
+// and the run as the panel saw it, for its chart.
+struct ScenarioResult {
+    std::string name;
+    std::string title;
+    int points = 1;
+    Clock::Duration planned{}; // the scenario's duration
+    Clock::Duration elapsed{};
+    std::vector<GradeFailure> failures;
+    RecordedRun run;
+    std::vector<TimedViolation> violations;
+    std::vector<TimedNote> failedExpectations;
+    Clock::Duration maxWait{};
+    bool ran = true; // false: it never started, and its one failure has no time
+    // Another program wrote port 150: the run was not the test's to grade.
+    std::optional<std::string> foreignWriter;
+
+    bool passed() const { return failures.empty(); }
+    // "at 32.1 s: the car at light 4 ...", with how many more followed.
+    std::string reason() const;
+};
+
+// A scenario that never ran: the controller had ended, or the run was stopped before it.
+ScenarioResult notRun(const Scenario &scenario, std::string why);
+
+// What the run around a scenario can tell the grader at each poll.
+struct GradeHooks {
+    std::function<bool()> stop; // Ctrl-C
+    std::function<std::optional<std::string>()> controllerEnded; // "the controller exited (status 1)"
+    std::function<void(Clock::Duration elapsed, const JunctionState &state)> progress;
+};
+
+// Plays the scenario at the panel's poll, from every sensor clear, and judges the junction at
+// each poll: the rules of watch --check, the cars' waits and the expectations. Port 150 is read
+// back at every poll, and a byte the grader did not write ends the run. Sensors are clear again
+// at the end, however it ends. Throws PortFailure when the port file fails.
+ScenarioResult gradeScenario(JunctionPorts &ports, Clock &clock, const Scenario &scenario,
+                             Clock::Duration defaultMaxWait, std::uint32_t seed,
+                             const GradeHooks &hooks);
+
+// "40.0": seconds to the tenth, as verdicts give them.
+std::string tenths(Clock::Duration d);
+
+} // namespace bexen::ports
