@@ -4,6 +4,8 @@
 
 #include "windows_test_support.h"
 
+#include "commands/windows_arguments.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <vector>
 
 using namespace bexen::wintest;
+using bexen::ports::quotedArgument;
 
 namespace {
 
@@ -19,26 +22,6 @@ struct Finished {
     std::string out;
     std::string err;
 };
-
-// One argument as the C runtime of the started program splits it again.
-std::string quoted(const std::string &arg)
-{
-    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos)
-        return arg;
-    std::string text = "\"";
-    std::size_t backslashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        text.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-        backslashes = 0;
-        text += c;
-    }
-    text.append(2 * backslashes, '\\');
-    return text + "\"";
-}
 
 std::string toolPath()
 {
@@ -63,9 +46,9 @@ std::string drain(HANDLE pipe)
 Finished runTool(const std::vector<std::string> &args)
 {
     const std::string tool = toolPath();
-    std::string commandLine = quoted(tool);
+    std::string commandLine = quotedArgument(tool);
     for (const std::string &arg : args)
-        commandLine += " " + quoted(arg);
+        commandLine += " " + quotedArgument(arg);
 
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;

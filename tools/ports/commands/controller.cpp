@@ -6,6 +6,8 @@
 #include <thread>
 
 #ifdef _WIN32
+#include "commands/windows_arguments.h"
+
 #include <windows.h>
 #else
 #include <cerrno>
@@ -39,26 +41,6 @@ struct ControllerProcess::Handle {
 
 namespace {
 
-// One argument as the started program's C runtime splits its command line again.
-std::string quoted(const std::string &arg)
-{
-    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos)
-        return arg;
-    std::string text = "\"";
-    std::size_t backslashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        text.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-        backslashes = 0;
-        text += c;
-    }
-    text.append(2 * backslashes, '\\');
-    return text + "\"";
-}
-
 std::string lastError()
 {
     const DWORD code = ::GetLastError();
@@ -78,7 +60,7 @@ std::optional<std::string> ControllerProcess::start(const std::vector<std::strin
 {
     std::string line;
     for (const std::string &arg : command)
-        line += (line.empty() ? "" : " ") + quoted(arg);
+        line += (line.empty() ? "" : " ") + quotedArgument(arg);
     auto handle = std::make_unique<Handle>();
     // Whatever the controller starts belongs to its job, and the job ends with the test.
     handle->job = ::CreateJobObjectA(nullptr, nullptr);
