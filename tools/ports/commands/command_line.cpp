@@ -363,7 +363,8 @@ std::string CommandLine::shownSeconds(const std::optional<Clock::Duration> &seco
 }
 
 // Seconds become whole milliseconds, the clock's unit.
-CLI::Option *CommandLine::asSeconds(CLI::Option *option, std::function<std::string()> shownDefault)
+CLI::Option *CommandLine::asSeconds(CLI::Option *option,
+                                    const std::function<std::string()> &shownDefault)
 {
     const std::string noun = nounOf(option->get_name());
     option->transform(refusing(*option, [noun](std::string &text) -> std::optional<std::string> {
@@ -375,7 +376,7 @@ CLI::Option *CommandLine::asSeconds(CLI::Option *option, std::function<std::stri
         text = std::to_string(duration->count());
         return std::nullopt;
     }));
-    option->type_name("S")->default_function(std::move(shownDefault))->capture_default_str();
+    option->type_name("S")->default_function(shownDefault)->capture_default_str();
     addValueOption(option, option->get_name() + " needs a number of seconds", {});
     return option;
 }

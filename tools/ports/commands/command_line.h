@@ -104,7 +104,7 @@ private:
 
     static std::string shownSeconds(const Clock::Duration &seconds);
     static std::string shownSeconds(const std::optional<Clock::Duration> &seconds);
-    CLI::Option *asSeconds(CLI::Option *option, std::function<std::string()> shownDefault);
+    CLI::Option *asSeconds(CLI::Option *option, const std::function<std::string()> &shownDefault);
     void asChoice(CLI::Option *option, const std::vector<std::string> &words);
     void addValueOption(CLI::Option *option, const std::string &needs, const std::string &missing);
     const Command *parsedCommand() const;
