@@ -149,7 +149,7 @@ void addLine(std::vector<Fill> &fills, const LineRow &line, int dpi)
 std::vector<Fill> junctionFills(int dpi)
 {
     std::vector<Fill> fills;
-    fills.reserve(std::size(kShapes) * 5 + std::size(kLines) + 32 * 3);
+    fills.reserve(std::size(kShapes) * 5 + std::size(kLines) + std::size_t{32} * 3);
     for (const ShapeRow &shape : kShapes)
         addShape(fills, shape, dpi);
     for (const LineRow &line : kLines)

@@ -79,7 +79,8 @@ constexpr int mirrored(int column)
 
 void setPixel(Pixels &picture, int column, int row, std::uint32_t colour)
 {
-    picture.argb[static_cast<std::size_t>(row * picture.width + column)] = colour;
+    picture.argb[static_cast<std::size_t>(row) * static_cast<std::size_t>(picture.width)
+                 + static_cast<std::size_t>(column)] = colour;
 }
 
 void paintSpan(Pixels &picture, int row, int from, int to, std::uint32_t colour)
@@ -93,7 +94,7 @@ void paintSpan(Pixels &picture, int row, int from, int to, std::uint32_t colour)
 Pixels makeLightPicture(const LightLamps &lamps)
 {
     Pixels picture{kLightPictureWidth, kLightPictureHeight,
-                   std::vector<std::uint32_t>(kLightPictureWidth * kLightPictureHeight, kHousingColour)};
+                   std::vector<std::uint32_t>(std::size_t{kLightPictureWidth} * kLightPictureHeight, kHousingColour)};
     for (int column = 0; column < kLightPictureWidth; ++column) {
         setPixel(picture, column, 0, kFrameColour);
         setPixel(picture, column, kLightPictureHeight - 1, kFrameColour);

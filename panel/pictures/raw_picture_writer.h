@@ -18,7 +18,7 @@ inline std::size_t writeRawPixels(std::FILE *out, const char *name, const QImage
     const QImage pixels = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QByteArray rows;
     for (int y = 0; y < pixels.height(); ++y)
-        rows.append(reinterpret_cast<const char *>(pixels.constScanLine(y)), pixels.width() * 4);
+        rows.append(reinterpret_cast<const char *>(pixels.constScanLine(y)), qsizetype{pixels.width()} * 4);
     const QByteArray packed = qCompress(rows, 9); // the length, big-endian, then the zlib stream
     std::fprintf(out, "constexpr unsigned char %s[] = {", name);
     for (qsizetype i = 0; i < packed.size(); ++i)

@@ -63,8 +63,8 @@ int writeSource(QSvgRenderer &renderer, const QString &path, const QStringList &
         const std::string name = "kIcon" + std::to_string(*size);
         const std::size_t bytes = bexen::pictures::writeRawPixels(out, name.c_str(), render(renderer, *size));
         const std::string side = std::to_string(*size);
-        table += "    {" + side + ", 100, " + side + ", " + side + ", " + name + ", "
-                + std::to_string(bytes) + "},\n";
+        table.append("    {").append(side).append(", 100, ").append(side).append(", ").append(side);
+        table.append(", ").append(name).append(", ").append(std::to_string(bytes)).append("},\n");
     }
     std::fprintf(out, "\n} // namespace\n\nextern const RawPicture kWindowIcons[] = {\n%s};\n"
                       "extern const std::size_t kWindowIconCount = std::size(kWindowIcons);\n\n"

@@ -38,7 +38,7 @@ QImage toQImage(const pictures::Pixels &pixels)
         return {};
     QImage image(pixels.width, pixels.height, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < pixels.height; ++y)
-        std::memcpy(image.scanLine(y), &pixels.argb[static_cast<std::size_t>(y * pixels.width)],
+        std::memcpy(image.scanLine(y), &pixels.argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(pixels.width)],
                     static_cast<std::size_t>(pixels.width) * 4);
     return image;
 }

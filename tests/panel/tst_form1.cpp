@@ -14,7 +14,6 @@
 #include <memory>
 
 using bexen::panel::Form1;
-using bexen::panel::LightImage;
 using bexen::poll::TextBox;
 namespace pictures = bexen::pictures;
 

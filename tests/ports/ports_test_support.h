@@ -124,7 +124,7 @@ inline bool writeFileBytes(const QString &path, const QByteArray &bytes)
 // by hand from its build directory finds it beside.
 inline QString portsToolPath()
 {
-    const QString tool = qEnvironmentVariable("BEXEN_PORTS_TOOL");
+    QString tool = qEnvironmentVariable("BEXEN_PORTS_TOOL");
     if (!tool.isEmpty())
         return tool;
     return QCoreApplication::applicationDirPath() + "/../../tools/ports/bexen-ports";

@@ -79,6 +79,7 @@ private slots:
     void portFileBecomesADirectory_data();
     void portFileBecomesADirectory();
 
+    void help_data();
     void help();
     void commandHelp_data();
     void commandHelp();
@@ -372,7 +373,7 @@ void TestPortsCommands::fileOption()
     QVERIFY(other.isValid());
     const QString path = other.filePath("emulator-ports.bin");
 
-    const auto withFile = [&](QStringList args) {
+    const auto withFile = [&](const QStringList &args) {
         if (form == "before")
             return QStringList{"--file", path} + args;
         if (form == "after")
@@ -717,32 +718,40 @@ void TestPortsCommands::portFileBecomesADirectory()
     QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), QStringList{"s.txt"});
 }
 
+void TestPortsCommands::help_data()
+{
+    QTest::addColumn<QStringList>("args");
+
+    // The whole tool's help, however it is asked for; a word that is no command changes nothing.
+    QTest::newRow("--help") << QStringList{"--help"};
+    QTest::newRow("-h") << QStringList{"-h"};
+    QTest::newRow("before a stray word") << QStringList{"--help", "nonsense"};
+    QTest::newRow("after a stray word") << QStringList{"nonsense", "--help"};
+}
+
 void TestPortsCommands::help()
 {
-    for (const QStringList &args : {QStringList{"--help"}, QStringList{"-h"},
-                                    QStringList{"--help", "nonsense"},
-                                    QStringList{"nonsense", "--help"}}) {
-        const CliOutcome o = run(args);
-        QCOMPARE(o.code, 0);
-        QCOMPARE(o.err, QString());
-        QVERIFY(o.out.startsWith("Usage: bexen-ports [--file PATH] COMMAND [ARGUMENTS]...\n"));
-        // Every command, and every option of every command, one to a line: a manual page is
-        // made from this help.
-        for (const char *line : {"\n  where ", "\n  get PORT... ",
-                                 "\n  set PORT VALUE [PORT VALUE]... ", "\n  dump ",
-                                 "\n  watch [OPTIONS] ", "\n  demo [OPTIONS] ",
-                                 "\n  record [OPTIONS] FILE ", "\n  play SCRIPT ",
-                                 "\n  chart [OPTIONS] RECORDING OUT ",
-                                 "\n  --file PATH ", "\n  -h, --help ", "\n  --version ",
-                                 "\n  --interval MS ", "\n  --check ", "\n  --max-wait S ",
-                                 "\n  --duration S ", "\n  --min-green S ", "\n  --max-green S ",
-                                 "\n  --yellow S ", "\n  --red-yellow S ", "\n  --all-red S ",
-                                 "\n  --format F ", "\n  SCRIPT ", "\n  RECORDING ", "\n  OUT ",
-                                 "\n  --from S ", "\n  --to S ", "\nExit status: "})
-            QVERIFY2(o.out.contains(QLatin1String(line)), line);
-        for (const QString &line : o.out.split('\n'))
-            QVERIFY2(line.size() <= 80, qPrintable(line));
-    }
+    QFETCH(QStringList, args);
+
+    const CliOutcome o = run(args);
+    QCOMPARE(o.code, 0);
+    QCOMPARE(o.err, QString());
+    QVERIFY(o.out.startsWith("Usage: bexen-ports [--file PATH] COMMAND [ARGUMENTS]...\n"));
+    // Every command, and every option of every command, one to a line: a manual page is made
+    // from this help.
+    for (const char *line : {"\n  where ", "\n  get PORT... ", "\n  set PORT VALUE [PORT VALUE]... ",
+                             "\n  dump ", "\n  watch [OPTIONS] ", "\n  demo [OPTIONS] ",
+                             "\n  record [OPTIONS] FILE ", "\n  play SCRIPT ",
+                             "\n  chart [OPTIONS] RECORDING OUT ", "\n  --file PATH ",
+                             "\n  -h, --help ", "\n  --version ", "\n  --interval MS ",
+                             "\n  --check ", "\n  --max-wait S ", "\n  --duration S ",
+                             "\n  --min-green S ", "\n  --max-green S ", "\n  --yellow S ",
+                             "\n  --red-yellow S ", "\n  --all-red S ", "\n  --format F ",
+                             "\n  SCRIPT ", "\n  RECORDING ", "\n  OUT ", "\n  --from S ",
+                             "\n  --to S ", "\nExit status: "})
+        QVERIFY2(o.out.contains(QLatin1String(line)), line);
+    for (const QString &line : o.out.split('\n'))
+        QVERIFY2(line.size() <= 80, qPrintable(line));
 }
 
 void TestPortsCommands::commandHelp_data()

@@ -98,7 +98,7 @@ private:
         for (const Written &w : written) {
             if (::pwrite(fd, &w.value, 1, w.offset) != 1 && m_lost < kLostBytesDescribed)
                 std::fprintf(stderr, "soak_emulator: %s: writing port %lld: %s\n", m_portFile,
-                             static_cast<long long>(w.offset + kFirstPort), std::strerror(errno));
+                             static_cast<long long>(w.offset) + kFirstPort, std::strerror(errno));
         }
 
         // Let the panel tick against these bytes for a while.
@@ -120,7 +120,7 @@ private:
                 std::fprintf(stderr,
                              "soak_emulator: %s: port %lld: wrote %u, found %s%d, no truncation "
                              "in between\n",
-                             m_portFile, static_cast<long long>(written[i].offset + kFirstPort),
+                             m_portFile, static_cast<long long>(written[i].offset) + kFirstPort,
                              written[i].value, got[i] == 1 ? "" : "no byte, pread gave ",
                              got[i] == 1 ? seen[i] : static_cast<int>(got[i]));
             }

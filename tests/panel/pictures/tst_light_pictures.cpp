@@ -39,7 +39,7 @@ constexpr Rgb kWhite = 0xffffffff;
 
 Pixels expectedPicture(Rgb top, Rgb middle, Rgb bottom)
 {
-    Pixels picture{12, 29, std::vector<Rgb>(12 * 29)};
+    Pixels picture{12, 29, std::vector<Rgb>(std::size_t{12} * 29)};
     for (int y = 0; y < 29; ++y) {
         for (int x = 0; x < 12; ++x) {
             Rgb colour = 0;
@@ -50,7 +50,7 @@ Pixels expectedPicture(Rgb top, Rgb middle, Rgb bottom)
             case 'M': colour = middle; break;
             case 'B': colour = bottom; break;
             }
-            picture.argb[std::size_t(y * 12 + x)] = colour;
+            picture.argb[std::size_t(y) * 12 + std::size_t(x)] = colour;
         }
     }
     return picture;

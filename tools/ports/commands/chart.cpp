@@ -103,7 +103,7 @@ void addChartCommand(CommandLine &line)
                  "violation watch --check would have reported",
                  "OUT must not be empty", "missing OUT, the SVG file to draw the chart into");
     line.addSeconds(chart, "--max-wait", options->maxWait,
-                    "the longest a car may wait for green, as for watch --check (default 60)");
+                    "the longest a car may wait for green, as for watch --check (default)");
     line.addSeconds(chart, "--from", options->from,
                     "start the chart S seconds into the recording (default: its start)");
     line.addSeconds(chart, "--to", options->to,

@@ -84,12 +84,17 @@ int Context::failAccess(const io::AccessError &error) const
     return kExitAccessFailed;
 }
 
+std::string usageLine(std::string_view command, std::string_view what)
+{
+    std::string line = std::string(kToolName) + ": ";
+    if (!command.empty())
+        line.append(command).append(": ");
+    return line.append(what);
+}
+
 int Context::failUsage(std::string_view command, std::string_view what) const
 {
-    err << kToolName << ": ";
-    if (!command.empty())
-        err << command << ": ";
-    err << what << std::endl;
+    err << usageLine(command, what) << std::endl;
     return kExitBadArguments;
 }
 

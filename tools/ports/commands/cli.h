@@ -20,6 +20,18 @@ inline constexpr int kExitAccessFailed = 1; // the port file could not be read o
 inline constexpr int kExitBadArguments = 2; // nothing was touched
 inline constexpr int kExitViolations = 3; // watch --check saw a rule broken; a test's scenario failed
 
+// Each status as help lists it.
+struct ExitStatus {
+    int code;
+    std::string_view meaning;
+};
+inline constexpr ExitStatus kExitStatuses[] = {
+    {kExitOk, "done"},
+    {kExitAccessFailed, "the port file could not be accessed"},
+    {kExitBadArguments, "bad arguments (nothing touched)"},
+    {kExitViolations, "watch --check saw a violation, or a scenario of test failed"},
+};
+
 inline constexpr std::string_view kToolName = "bexen-ports";
 
 // What every command gets: where to write, what time it is, and the port file. The file is
@@ -49,6 +61,10 @@ struct Context {
     // One line on `err` naming the command and what is wrong; returns kExitBadArguments.
     int failUsage(std::string_view command, std::string_view what) const;
 };
+
+// "bexen-ports: watch: --interval needs a number of milliseconds", without its line end; the
+// command is left out when empty.
+std::string usageLine(std::string_view command, std::string_view what);
 
 using Args = std::vector<std::string>;
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <sstream>
+#include <utility>
 
 namespace bexen::ports {
 
@@ -15,17 +16,44 @@ namespace {
 
 constexpr std::string_view kSeeHelp = "; see bexen-ports --help";
 
+// Closes every help, laid out already; the tool's exit statuses follow, from cli.h.
 constexpr std::string_view kNotes =
         "A port is a whole number from 100 to 65535 (port p is byte p - 100 of the file);\n"
         "a value is a whole number from 0 to 255. Bit k-1 of port 150 is a car waiting at\n"
         "light k; lights 1 to 4 are ports 160 to 163 (0 dark, 1 red, 2 red and yellow,\n"
         "3 yellow, 4 green). Seconds are written as 5, 0.25 or 12.5; milliseconds as a\n"
-        "whole number.\n"
-        "\n"
-        "Exit status: 0 done, 1 the port file could not be accessed, 2 bad arguments\n"
-        "(nothing touched), 3 watch --check saw a violation.\n";
+        "whole number.\n";
 
 constexpr std::size_t kHelpWidth = 79;
+
+// A value refused by one of the tool's own checks, with the words of its error line. CLI11 only
+// catches its ValidationError inside a check, so this one reaches the failure message whole.
+class Refusal : public CLI::ParseError {
+public:
+    Refusal(const CLI::Option &option, const std::string &what)
+        : CLI::ParseError("Refusal", what, kExitBadArguments), m_option(option)
+    {
+    }
+    const CLI::Option &option() const { return m_option; }
+
+private:
+    const CLI::Option &m_option;
+};
+
+// A check of one value: the refusal's words, or nothing. It may rewrite the text: CLI11 would
+// read "0160" as octal and "0x10" as hexadecimal, and the junction's users write neither.
+using TextCheck = std::function<std::optional<std::string>(std::string &text)>;
+
+CLI::Validator refusing(const CLI::Option &option, TextCheck check)
+{
+    return CLI::Validator(
+            [&option, check = std::move(check)](std::string &text) {
+                if (auto what = check(text))
+                    throw Refusal(option, *what);
+                return std::string();
+            },
+            "");
+}
 
 // "--all" or "-x" asks for an option; "-5" is a word, such as a port out of range.
 bool looksLikeOption(std::string_view word)
@@ -45,164 +73,213 @@ std::string nounOf(const std::string &name)
     return noun;
 }
 
-// The checks below also rewrite the text as plain decimal: CLI11 would read "0160" as octal and
-// "0x10" as hexadecimal, and the junction's users write neither.
-CLI::Validator wholeNumber(const std::string &noun, std::uint64_t lowest, std::uint64_t highest,
-                           const std::string &what)
+TextCheck wholeNumber(const std::string &noun, std::uint64_t lowest, std::uint64_t highest,
+                      const std::string &what)
 {
-    return CLI::Validator(
-            [=](std::string &text) -> std::string {
-                const auto number = parseWholeNumber(text, lowest, highest);
-                if (!number)
-                    return noun + " " + quoteArgument(text) + " is not a whole number " + what
-                            + "from " + std::to_string(lowest) + " to " + std::to_string(highest);
-                text = std::to_string(*number);
-                return {};
-            },
-            "");
+    return [=](std::string &text) -> std::optional<std::string> {
+        const auto number = parseWholeNumber(text, lowest, highest);
+        if (!number)
+            return noun + " " + quoteArgument(text) + " is not a whole number " + what + "from "
+                    + std::to_string(lowest) + " to " + std::to_string(highest);
+        text = std::to_string(*number);
+        return std::nullopt;
+    };
 }
 
-CLI::Validator portNumber(const std::string &noun)
-{
-    return wholeNumber(noun, kLowestPort, kHighestPort, "");
-}
-
-// Seconds become whole milliseconds, the clock's unit.
-CLI::Validator seconds(const std::string &noun)
-{
-    return CLI::Validator(
-            [=](std::string &text) -> std::string {
-                const auto duration = parseSeconds(text);
-                if (!duration)
-                    return noun + " " + quoteArgument(text)
-                            + " is not a number of seconds (digits, optionally a point and"
-                              " decimals; at most 1000000)";
-                text = std::to_string(duration->count());
-                return {};
-            },
-            "");
-}
-
-// One paragraph of help, its lines broken between words to fit; a line that starts with a blank
-// is laid out already (a grammar, a table) and kept as it is.
-void appendWrapped(std::string &out, std::size_t column, const std::string &text)
+// A paragraph of help broken between words so that no line passes kHelpWidth when it starts at
+// `column`; a line that starts with a blank is laid out already (a grammar, a table) and kept.
+// CLI11 2.1 sets a description beside its option but leaves its lines as they come.
+std::string wrapped(const std::string &text, std::size_t column)
 {
     std::istringstream lines(text);
+    std::string out;
     std::string line;
-    bool first = true;
-    std::size_t at = column;
-    const auto newLine = [&] {
-        out += '\n';
-        out.append(column, ' ');
-        at = column;
-    };
-    while (std::getline(lines, line)) {
+    for (bool first = true; std::getline(lines, line); first = false) {
         if (!first)
-            newLine();
-        first = false;
+            out += '\n';
         if (line.starts_with(" ")) {
             out += line;
             continue;
         }
         std::istringstream words(line);
-        std::string word;
-        bool lineStart = true;
-        while (words >> word) {
-            if (!lineStart && at + 1 + word.size() > kHelpWidth)
-                newLine(), lineStart = true;
-            if (!lineStart)
+        std::size_t at = column;
+        for (std::string word; words >> word; at += word.size()) {
+            if (at > column && at + 1 + word.size() > kHelpWidth)
+                out += '\n', at = column;
+            else if (at > column)
                 out += ' ', ++at;
             out += word;
-            at += word.size();
-            lineStart = false;
         }
     }
-    out += '\n';
+    return out;
 }
 
-// "  --interval MS   poll every ..." for each entry, the descriptions in one column.
-void appendTable(std::string &out, const std::vector<std::pair<std::string, std::string>> &rows)
-{
-    std::size_t width = 0;
-    for (const auto &row : rows)
-        width = std::max(width, row.first.size());
-    for (const auto &[head, text] : rows) {
-        out += "  " + head;
-        out.append(width - head.size() + 2, ' ');
-        appendWrapped(out, width + 4, text);
+// The tool's help on CLI11's formatter: a usage line, the summary, then each table with its
+// descriptions in one column just past its widest entry, and the notes of the whole tool.
+class HelpLayout : public CLI::Formatter {
+public:
+    std::string make_help(const CLI::App *app, std::string, CLI::AppFormatMode) const override
+    {
+        std::string help = make_usage(app, {}) + make_description(app);
+        if (app->get_parent() == nullptr) {
+            help += make_subcommands(app, CLI::AppFormatMode::Normal) + optionTable(*app, "");
+            for (const CLI::App *command : app->get_subcommands({}))
+                help += optionTable(*command, " of " + command->get_name());
+        } else {
+            help += optionTable(*app, "");
+        }
+        return help + "\n" + make_footer(rootOf(app));
     }
-}
 
-// A flag takes none.
-bool takesValue(const CLI::Option &option)
-{
-    return option.get_items_expected_max() > 0;
-}
+    // "Usage: bexen-ports [--file PATH] record [OPTIONS] FILE"
+    std::string make_usage(const CLI::App *app, std::string) const override
+    {
+        const CLI::App *root = rootOf(app);
+        std::string usage = "Usage: " + root->get_name();
+        for (const CLI::Option *option : optionsOf(*root))
+            if (takesValue(*option))
+                usage += " [" + make_option_name(option, false) + make_option_opts(option) + "]";
+        return usage + " " + (app == root ? "COMMAND [ARGUMENTS]..." : commandHead(*app)) + "\n";
+    }
 
-// "--interval MS", "-h, --help", "PORT...", "PORT VALUE [PORT VALUE]...".
-std::string optionHead(const CLI::Option &option)
-{
-    if (option.get_positional()) {
-        const std::string &name = option.get_name();
-        if (option.get_items_expected_max() <= 1)
+    // A command's summary is written as its line in the command list: here it is a sentence.
+    std::string make_description(const CLI::App *app) const override
+    {
+        std::string text = app->get_description();
+        if (app->get_parent() == nullptr)
+            return text + "\n";
+        if (!text.empty())
+            text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+        return text + ".\n";
+    }
+
+    std::string make_subcommands(const CLI::App *app, CLI::AppFormatMode) const override
+    {
+        std::vector<std::pair<std::string, std::string>> rows;
+        for (const CLI::App *command : app->get_subcommands({}))
+            rows.emplace_back(commandHead(*command), command->get_description());
+        return "\nCommands:\n" + table(rows);
+    }
+
+    std::string make_footer(const CLI::App *app) const override
+    {
+        // The tool's own notes stand as written; a command's note is wrapped like its rows.
+        const std::string footer = app->get_parent() ? wrapped(app->get_footer(), 0) : app->get_footer();
+        return footer.empty() ? std::string() : footer + "\n";
+    }
+
+    // "-h, --help", or an argument as the usage line shows it.
+    std::string make_option_name(const CLI::Option *option, bool positional) const override
+    {
+        if (positional)
+            return make_option_usage(option);
+        return CLI::detail::find_and_replace(option->get_name(false, true), ",", ", ");
+    }
+
+    // " MS" after "--interval"; a flag takes nothing.
+    std::string make_option_opts(const CLI::Option *option) const override
+    {
+        return takesValue(*option) && !option->get_positional() ? " " + option->get_type_name()
+                                                                 : std::string();
+    }
+
+    // The option's default put into its description's "(default)" or "(default, ...)".
+    std::string make_option_desc(const CLI::Option *option) const override
+    {
+        std::string text = option->get_description();
+        const std::string shown = option->get_default_str();
+        constexpr std::string_view mark = "(default";
+        const std::size_t at = text.find(mark);
+        if (!shown.empty() && at != std::string::npos && at + mark.size() < text.size()
+            && (text[at + mark.size()] == ')' || text[at + mark.size()] == ','))
+            text.insert(at + mark.size(), " " + shown);
+        return text;
+    }
+
+    // "PORT...", "PORT VALUE [PORT VALUE]...", "FILE".
+    std::string make_option_usage(const CLI::Option *option) const override
+    {
+        const std::string &name = option->get_name();
+        if (option->get_items_expected_max() <= 1)
             return name;
-        return option.get_type_size_max() > 1 ? name + " [" + name + "]..." : name + "...";
+        return option->get_type_size_max() > 1 ? name + " [" + name + "]..." : name + "...";
     }
-    std::string head;
-    for (const std::string &s : option.get_snames())
-        head += (head.empty() ? "-" : ", -") + s;
-    for (const std::string &l : option.get_lnames())
-        head += (head.empty() ? "--" : ", --") + l;
-    if (takesValue(option))
-        head += " " + option.get_type_name();
-    return head;
-}
 
-std::vector<const CLI::Option *> optionsOf(const CLI::App &app)
-{
-    return app.get_options([](const CLI::Option *) { return true; });
-}
-
-bool hasOptions(const CLI::App &app)
-{
-    const auto options = optionsOf(app);
-    return std::any_of(options.begin(), options.end(),
-                       [](const CLI::Option *o) { return !o->get_positional(); });
-}
-
-// "get PORT...", "record [OPTIONS] FILE": a command as the usage line and the command list show it.
-std::string commandHead(const CLI::App &command)
-{
-    std::string head = command.get_name();
-    if (hasOptions(command))
-        head += " [OPTIONS]";
-    for (const CLI::Option *option : optionsOf(command))
-        if (option->get_positional())
-            head += " " + optionHead(*option);
-    return head;
-}
-
-// The options and described arguments of one command, under its own heading.
-void appendOptions(std::string &out, const CLI::App &command, const std::string &of)
-{
-    std::vector<std::pair<std::string, std::string>> rows;
-    bool arguments = false;
-    bool options = false;
-    for (const CLI::Option *option : optionsOf(command)) {
-        if (option->get_description().empty())
-            continue;
-        rows.emplace_back(optionHead(*option), option->get_description());
-        (option->get_positional() ? arguments : options) = true;
+private:
+    static const CLI::App *rootOf(const CLI::App *app)
+    {
+        return app->get_parent() == nullptr ? app : app->get_parent();
     }
-    if (rows.empty())
-        return;
-    std::string heading = arguments && options ? "Arguments and options" : arguments ? "Arguments" : "Options";
-    out += "\n" + heading + of + ":\n";
-    appendTable(out, rows);
-    if (const std::string footer = command.get_footer(); !footer.empty()) {
-        out += "\n";
-        appendWrapped(out, 0, footer);
+
+    static std::vector<const CLI::Option *> optionsOf(const CLI::App &app)
+    {
+        return app.get_options([](const CLI::Option *) { return true; });
     }
+
+    static bool takesValue(const CLI::Option &option) { return option.get_items_expected_max() > 0; }
+
+    // "get PORT...", "record [OPTIONS] FILE": a command as the usage line and the command list show it.
+    std::string commandHead(const CLI::App &command) const
+    {
+        std::string head = command.get_name();
+        const auto options = optionsOf(command);
+        if (std::any_of(options.begin(), options.end(),
+                        [](const CLI::Option *o) { return !o->get_positional(); }))
+            head += " [OPTIONS]";
+        for (const CLI::Option *option : options)
+            if (option->get_positional())
+                head += " " + make_option_usage(option);
+        return head;
+    }
+
+    // "  --interval MS  poll every ..." for each row, the descriptions in one column.
+    static std::string table(const std::vector<std::pair<std::string, std::string>> &rows)
+    {
+        std::size_t width = 0;
+        for (const auto &row : rows)
+            width = std::max(width, row.first.size());
+        std::ostringstream out;
+        for (const auto &[head, text] : rows)
+            CLI::detail::format_help(out, head, wrapped(text, width + 4), width + 4);
+        return out.str();
+    }
+
+    // The described options and arguments of one app under their heading, then its footer; the
+    // tool's own footer closes the whole help instead.
+    std::string optionTable(const CLI::App &app, const std::string &of) const
+    {
+        std::vector<std::pair<std::string, std::string>> rows;
+        bool arguments = false;
+        bool options = false;
+        for (const CLI::Option *option : optionsOf(app)) {
+            if (option->get_description().empty())
+                continue;
+            const bool positional = option->get_positional();
+            rows.emplace_back(make_option_name(option, positional) + make_option_opts(option),
+                              make_option_desc(option));
+            (positional ? arguments : options) = true;
+        }
+        if (rows.empty())
+            return {};
+        const char *heading = arguments && options ? "Arguments and options"
+                : arguments                        ? "Arguments"
+                                                   : "Options";
+        std::string text = "\n" + std::string(heading) + of + ":\n" + table(rows);
+        // A command takes the tool's footer when it is made, unless it has one of its own.
+        if (app.get_footer() != rootOf(&app)->get_footer())
+            text += "\n" + make_footer(&app);
+        return text;
+    }
+};
+
+// "Exit status: 0 done, 1 the port file could not be accessed, ...", from cli.h's table.
+std::string exitStatusNote()
+{
+    std::string note = "Exit status:";
+    for (std::size_t i = 0; i < std::size(kExitStatuses); ++i)
+        note += std::string(i == 0 ? " " : ", ") + std::to_string(kExitStatuses[i].code) + " "
+                + std::string(kExitStatuses[i].meaning);
+    return note + ".";
 }
 
 } // namespace
@@ -211,6 +288,13 @@ CommandLine::CommandLine()
     : m_app("See and drive the junction's port file emu_port.dat without an emulator.",
             std::string(kToolName))
 {
+    // Before any command is added: each takes its parent's formatter and failure message.
+    m_app.formatter(std::make_shared<HelpLayout>());
+    m_app.footer(std::string(kNotes) + "\n" + wrapped(exitStatusNote(), 0));
+    m_app.failure_message([this](const CLI::App *, const CLI::Error &error) {
+        const auto [label, what] = refusal(error);
+        return usageLine(label, what) + "\n";
+    });
     // Help and the version answer at once, wherever they stand, before any value is checked:
     // "bexen-ports set 150 1 --help" shows set's help and writes nothing.
     addPath(m_app, "--file", m_file,
@@ -221,7 +305,8 @@ CommandLine::CommandLine()
     m_app.add_flag_callback("-h,--help", [] { throw CLI::CallForHelp(); },
                             "show this help, or a command's help after its name")
             ->trigger_on_parse();
-    m_app.add_flag_callback("--version", [] { throw CLI::CallForVersion(); }, "show the version")
+    m_app.set_version_flag("--version", std::string(kToolName) + " " + std::string(kVersion),
+                           "show the version")
             ->trigger_on_parse();
     // One command; words that fit nowhere are kept, to be named in the error line.
     m_app.require_subcommand(0, 1);
@@ -244,16 +329,18 @@ CLI::App &CommandLine::addCommand(const std::string &name, const std::string &su
 
 void CommandLine::addCheck(CLI::App &command, Check check)
 {
-    for (Command &c : m_commands)
-        if (c.app == &command)
-            c.checks.push_back(std::move(check));
+    const auto c = std::find_if(m_commands.begin(), m_commands.end(),
+                                [&](const Command &c) { return c.app == &command; });
+    if (c != m_commands.end())
+        c->checks.push_back(std::move(check));
 }
 
 void CommandLine::setLabel(CLI::App &command, std::function<std::string()> label)
 {
-    for (Command &c : m_commands)
-        if (c.app == &command)
-            c.label = std::move(label);
+    const auto c = std::find_if(m_commands.begin(), m_commands.end(),
+                                [&](const Command &c) { return c.app == &command; });
+    if (c != m_commands.end())
+        c->label = std::move(label);
 }
 
 void CommandLine::addValueOption(CLI::Option *option, const std::string &needs,
@@ -267,34 +354,44 @@ void CommandLine::addValueOption(CLI::Option *option, const std::string &needs,
     }
 }
 
-CLI::Option *CommandLine::addSeconds(CLI::App &command, const std::string &name,
-                                     Clock::Duration &target, const std::string &description)
+std::string CommandLine::shownSeconds(const Clock::Duration &seconds)
 {
-    CLI::Option *option = command.add_option(name, target, description)
-                                  ->transform(seconds(nounOf(name)))
-                                  ->type_name("S");
-    addValueOption(option, name + " needs a number of seconds", {});
-    return option;
+    return formatShortSeconds(seconds);
 }
 
-CLI::Option *CommandLine::addSeconds(CLI::App &command, const std::string &name,
-                                     std::optional<Clock::Duration> &target,
-                                     const std::string &description)
+std::string CommandLine::shownSeconds(const std::optional<Clock::Duration> &seconds)
 {
-    CLI::Option *option = command.add_option(name, target, description)
-                                  ->transform(seconds(nounOf(name)))
-                                  ->type_name("S");
-    addValueOption(option, name + " needs a number of seconds", {});
+    return seconds ? shownSeconds(*seconds) : std::string();
+}
+
+// Seconds become whole milliseconds, the clock's unit.
+CLI::Option *CommandLine::asSeconds(CLI::Option *option,
+                                    const std::function<std::string()> &shownDefault)
+{
+    const std::string noun = nounOf(option->get_name());
+    option->transform(refusing(*option, [noun](std::string &text) -> std::optional<std::string> {
+        const auto duration = parseSeconds(text);
+        if (!duration)
+            return noun + " " + quoteArgument(text)
+                    + " is not a number of seconds (digits, optionally a point and decimals; at "
+                      "most 1000000)";
+        text = std::to_string(duration->count());
+        return std::nullopt;
+    }));
+    option->type_name("S")->default_function(shownDefault)->capture_default_str();
+    addValueOption(option, option->get_name() + " needs a number of seconds", {});
     return option;
 }
 
 CLI::Option *CommandLine::addMilliseconds(CLI::App &command, const std::string &name,
                                           Clock::Duration &target, const std::string &description)
 {
-    CLI::Option *option =
-            command.add_option(name, target, description)
-                    ->transform(wholeNumber(nounOf(name), 1, kLongestIntervalMs, "of milliseconds "))
-                    ->type_name("MS");
+    CLI::Option *option = command.add_option(name, target, description);
+    option->transform(refusing(*option, wholeNumber(nounOf(name), 1, kLongestIntervalMs,
+                                                    "of milliseconds ")))
+            ->type_name("MS")
+            ->default_function([&target] { return std::to_string(target.count()); })
+            ->capture_default_str();
     addValueOption(option, name + " needs a number of milliseconds", {});
     return option;
 }
@@ -303,8 +400,8 @@ CLI::Option *CommandLine::addPorts(CLI::App &command, const std::string &name,
                                    std::vector<std::int32_t> &target,
                                    const std::string &description, const std::string &missing)
 {
-    CLI::Option *option =
-            command.add_option(name, target, description)->transform(portNumber(nounOf(name)));
+    CLI::Option *option = command.add_option(name, target, description);
+    option->transform(refusing(*option, wholeNumber(nounOf(name), kLowestPort, kHighestPort, "")));
     addValueOption(option, {}, missing);
     return option;
 }
@@ -317,9 +414,10 @@ CLI::Option *CommandLine::addPortValues(CLI::App &command, const std::string &na
     CLI::Option *option = command.add_option(name, target, description)
                                   ->type_size(2)
                                   ->expected(1, CLI::detail::expected_max_vector_size)
-                                  ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-                                  ->transform(portNumber("port").application_index(0))
-                                  ->transform(wholeNumber("value", 0, 255, "").application_index(1));
+                                  ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    option->transform(refusing(*option, wholeNumber("port", kLowestPort, kHighestPort, ""))
+                              .application_index(0))
+            ->transform(refusing(*option, wholeNumber("value", 0, 255, "")).application_index(1));
     addValueOption(option, {}, missing);
     return option;
 }
@@ -328,39 +426,28 @@ CLI::Option *CommandLine::addPath(CLI::App &command, const std::string &name, st
                                   const std::string &description, const std::string &empty,
                                   const std::string &missing)
 {
-    CLI::Option *option = command.add_option(name, target, description)
-                                  ->check(CLI::Validator(
-                                          [empty](std::string &text) {
-                                              return text.empty() ? empty : std::string();
-                                          },
-                                          ""))
-                                  ->type_name("PATH");
+    CLI::Option *option = command.add_option(name, target, description)->type_name("PATH");
+    option->check(refusing(*option, [empty](const std::string &text) {
+        return text.empty() ? std::optional<std::string>(empty) : std::nullopt;
+    }));
     addValueOption(option, name + " needs a PATH", missing);
     return option;
 }
 
-CLI::Option *CommandLine::addChoice(CLI::App &command, const std::string &name,
-                                    std::string &target, const std::vector<std::string> &choices,
-                                    const std::string &description)
+void CommandLine::asChoice(CLI::Option *option, const std::vector<std::string> &words)
 {
-    const std::string alternatives = junction::joinedList(choices, "or");
+    const std::string alternatives = junction::joinedList(words, "or");
     // "is neither csv nor vcd"
-    const std::string refusal = choices.size() == 2
-            ? "neither " + choices[0] + " nor " + choices[1]
-            : "not " + alternatives;
-    const std::string noun = nounOf(name);
-    CLI::Option *option =
-            command.add_option(name, target, description)
-                    ->check(CLI::Validator(
-                            [=](std::string &text) {
-                                if (std::find(choices.begin(), choices.end(), text) != choices.end())
-                                    return std::string();
-                                return noun + " " + quoteArgument(text) + " is " + refusal;
-                            },
-                            ""))
-                    ->type_name("F");
-    addValueOption(option, name + " needs " + alternatives, {});
-    return option;
+    const std::string refused =
+            words.size() == 2 ? "neither " + words[0] + " nor " + words[1] : "not " + alternatives;
+    const std::string noun = nounOf(option->get_name());
+    option->transform(refusing(*option, [=](const std::string &text) -> std::optional<std::string> {
+        if (std::find(words.begin(), words.end(), text) != words.end())
+            return std::nullopt;
+        return noun + " " + quoteArgument(text) + " is " + refused;
+    }));
+    option->type_name("F");
+    addValueOption(option, option->get_name() + " needs " + alternatives, {});
 }
 
 CLI::Option *CommandLine::addFlag(CLI::App &command, const std::string &name, bool &target,
@@ -369,15 +456,19 @@ CLI::Option *CommandLine::addFlag(CLI::App &command, const std::string &name, bo
     return command.add_flag(name, target, description);
 }
 
-CommandLine::Command *CommandLine::parsedCommand()
+void CommandLine::addValueCheck(CLI::Option &option, ValueCheck check)
+{
+    option.check(refusing(option, [check = std::move(check)](std::string &text) { return check(text); }));
+}
+
+const CommandLine::Command *CommandLine::parsedCommand() const
 {
     const std::vector<CLI::App *> parsed = m_app.get_subcommands();
     if (parsed.empty())
         return nullptr;
-    for (Command &c : m_commands)
-        if (c.app == parsed.front())
-            return &c;
-    return nullptr;
+    const auto c = std::find_if(m_commands.begin(), m_commands.end(),
+                                [&](const Command &c) { return c.app == parsed.front(); });
+    return c == m_commands.end() ? nullptr : &*c;
 }
 
 std::string CommandLine::labelOf(const Command *command) const
@@ -385,6 +476,12 @@ std::string CommandLine::labelOf(const Command *command) const
     if (command == nullptr)
         return {};
     return command->label ? command->label() : command->app->get_name();
+}
+
+// --file is the tool's, not the command's.
+std::string CommandLine::labelOf(const CLI::Option &option, const Command *command) const
+{
+    return m_app.get_option_no_throw(option.get_name()) == &option ? std::string() : labelOf(command);
 }
 
 const CLI::Option *CommandLine::findOption(const std::string &name, const Command *command) const
@@ -407,7 +504,7 @@ std::optional<std::string> CommandLine::strayWord(const Command *command) const
     if (command == nullptr)
         return "unknown command " + quoteArgument(word) + std::string(kSeeHelp);
 
-    const auto options = optionsOf(*command->app);
+    const auto options = command->app->get_options([](const CLI::Option *) { return true; });
     if (options.empty())
         return "takes no arguments, but got " + quoteArgument(word);
     // "record a.csv b.csv": the one FILE is there already; "chart a.csv a.svg x": so is OUT.
@@ -423,43 +520,55 @@ std::optional<std::string> CommandLine::strayWord(const Command *command) const
     return "unexpected argument " + quoteArgument(word);
 }
 
-int CommandLine::refuse(Context &ctx, const CLI::ParseError &error)
+// An option given without its value or given twice. CLI11 runs out of words for a value only at
+// the end of the command line, so the last word names the option left without one.
+std::optional<std::pair<std::string, std::string>>
+CommandLine::argumentMismatch(const Command *command) const
+{
+    if (const CLI::Option *option = findOption(m_lastWord, command); option && m_needs.contains(option))
+        return std::pair(labelOf(*option, command), m_needs.at(option));
+    std::vector<const CLI::Option *> options = m_app.get_options();
+    if (command != nullptr) {
+        const auto own = std::as_const(*command->app).get_options();
+        options.insert(options.end(), own.begin(), own.end());
+    }
+    for (const CLI::Option *option : options) {
+        if (option->results().size() > static_cast<std::size_t>(option->get_items_expected_max()))
+            return std::pair(labelOf(*option, command), option->get_name() + " given twice");
+    }
+    return std::nullopt;
+}
+
+// What CLI11 refused, told from the refusal's type and from what the reading left in the
+// options, never from the wording of CLI11's own message, which is only the last resort.
+std::pair<std::string, std::string> CommandLine::refusal(const CLI::Error &error) const
 {
     const Command *command = parsedCommand();
-    const std::string what = error.what();
-
     // A word that fits nowhere is named first: "get -x" lacks a PORT because -x is none, and in
     // "get -x 99" the -x is more likely the slip than the 99.
     if (const auto stray = strayWord(command))
-        return ctx.failUsage(labelOf(command), *stray);
+        return {labelOf(command), *stray};
+    if (const auto *refused = dynamic_cast<const Refusal *>(&error))
+        return {labelOf(refused->option(), command), refused->what()};
     if (dynamic_cast<const CLI::RequiredError *>(&error) != nullptr && command != nullptr) {
-        for (const CLI::Option *option : optionsOf(*command->app)) {
+        for (const CLI::Option *option : std::as_const(*command->app).get_options()) {
             if (option->get_required() && option->count() == 0 && m_missing.contains(option))
-                return ctx.failUsage(labelOf(command), m_missing.at(option));
+                return {labelOf(command), m_missing.at(option)};
         }
-        return ctx.failUsage(labelOf(command), what);
     }
-
-    // Otherwise CLI11 names the option or argument first: "--interval: ...".
-    const std::size_t colon = what.find(": ");
-    const CLI::Option *option =
-            colon == std::string::npos ? nullptr : findOption(what.substr(0, colon), command);
-    if (option == nullptr)
-        return ctx.failUsage(labelOf(command), what);
-    // --file is the tool's, not the command's.
-    const std::string label = m_app.get_option_no_throw(option->get_name()) == option
-            ? std::string()
-            : labelOf(command);
-
-    if (dynamic_cast<const CLI::ValidationError *>(&error) != nullptr)
-        return ctx.failUsage(label, what.substr(colon + 2));
+    if (dynamic_cast<const CLI::RequiresError *>(&error) != nullptr && command != nullptr) {
+        for (const CLI::Option *option : std::as_const(*command->app).get_options()) {
+            for (const CLI::Option *needed : option->get_needs()) {
+                if (option->count() > 0 && needed->count() == 0)
+                    return {labelOf(command), option->get_name() + " requires " + needed->get_name()};
+            }
+        }
+    }
     if (dynamic_cast<const CLI::ArgumentMismatch *>(&error) != nullptr) {
-        if (option->results().size() > static_cast<std::size_t>(option->get_items_expected_max()))
-            return ctx.failUsage(label, option->get_name() + " given twice");
-        if (m_needs.contains(option))
-            return ctx.failUsage(label, m_needs.at(option));
+        if (auto mismatch = argumentMismatch(command))
+            return *mismatch;
     }
-    return ctx.failUsage(label, what);
+    return {labelOf(command), error.what()};
 }
 
 int CommandLine::run(const Args &args, Context &ctx)
@@ -475,22 +584,17 @@ int CommandLine::run(const Args &args, Context &ctx)
             words.push_back(arg);
         }
     }
+    m_lastWord = words.empty() ? std::string() : words.back();
     std::reverse(words.begin(), words.end()); // CLI11 takes them from the back
 
     try {
         m_app.parse(words);
-    } catch (const CLI::CallForHelp &) {
-        const Command *command = parsedCommand();
-        printHelp(ctx.out, command ? command->app : nullptr);
-        return kExitOk;
-    } catch (const CLI::CallForVersion &) {
-        ctx.out << kToolName << ' ' << kVersion << '\n';
-        return kExitOk;
     } catch (const CLI::ParseError &error) {
-        return refuse(ctx, error);
+        // Help and the version on ctx.out, a refusal on ctx.err through the failure message.
+        return m_app.exit(error, ctx.out, ctx.err) == 0 ? kExitOk : kExitBadArguments;
     }
 
-    Command *command = parsedCommand();
+    const Command *command = parsedCommand();
     if (const auto stray = strayWord(command))
         return ctx.failUsage(labelOf(command), *stray);
     if (command == nullptr)
@@ -501,33 +605,6 @@ int CommandLine::run(const Args &args, Context &ctx)
     }
     ctx.fileOverride = m_file;
     return command->run(ctx);
-}
-
-void CommandLine::printHelp(std::ostream &out, const CLI::App *command) const
-{
-    std::string usage = "Usage: " + m_app.get_name();
-    for (const CLI::Option *option : optionsOf(m_app))
-        if (takesValue(*option))
-            usage += " [" + optionHead(*option) + "]";
-
-    std::string text;
-    if (command != nullptr) {
-        std::string summary = command->get_description();
-        if (!summary.empty())
-            summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
-        text = usage + " " + commandHead(*command) + "\n" + summary + ".\n";
-        appendOptions(text, *command, "");
-    } else {
-        text = usage + " COMMAND [ARGUMENTS]...\n" + m_app.get_description() + "\n\nCommands:\n";
-        std::vector<std::pair<std::string, std::string>> rows;
-        for (const Command &c : m_commands)
-            rows.emplace_back(commandHead(*c.app), c.app->get_description());
-        appendTable(text, rows);
-        appendOptions(text, m_app, "");
-        for (const Command &c : m_commands)
-            appendOptions(text, *c.app, " of " + c.app->get_name());
-    }
-    out << text << '\n' << kNotes;
 }
 
 } // namespace bexen::ports

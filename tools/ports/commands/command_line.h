@@ -11,6 +11,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bexen::ports {
@@ -38,12 +39,17 @@ public:
 
     // The values a user gives, each refused with a line that quotes it. An option's `name` is
     // "--interval"; an argument's is its word in the usage line ("PORT", "FILE"). `missing` is
-    // the error line for a required argument left out.
-    // Seconds as "5", "0.25" or "12.5", rounded to the millisecond, at most 1000000.
-    CLI::Option *addSeconds(CLI::App &command, const std::string &name, Clock::Duration &target,
-                            const std::string &description);
-    CLI::Option *addSeconds(CLI::App &command, const std::string &name,
-                            std::optional<Clock::Duration> &target, const std::string &description);
+    // the error line for a required argument left out. An option's default is the value its
+    // target holds now: help shows it where the description says "(default)" or "(default, ".
+    // Seconds as "5", "0.25" or "12.5", rounded to the millisecond, at most 1000000; the target
+    // is a Clock::Duration, or a std::optional of one where "not given" means something.
+    template<typename Target>
+    CLI::Option *addSeconds(CLI::App &command, const std::string &name, Target &target,
+                            const std::string &description)
+    {
+        return asSeconds(command.add_option(name, target, description),
+                         [&target] { return shownSeconds(target); });
+    }
     // Whole milliseconds from 1 to an hour, as the loops poll.
     CLI::Option *addMilliseconds(CLI::App &command, const std::string &name,
                                  Clock::Duration &target, const std::string &description);
@@ -59,18 +65,34 @@ public:
     CLI::Option *addPath(CLI::App &command, const std::string &name, std::string &target,
                          const std::string &description, const std::string &empty,
                          const std::string &missing = {});
-    // One word of `choices`, as the user writes it.
-    CLI::Option *addChoice(CLI::App &command, const std::string &name, std::string &target,
-                           const std::vector<std::string> &choices, const std::string &description);
+    // One word of `choices`, as the user writes it, stored as the value it stands for.
+    template<typename Value>
+    CLI::Option *addChoice(CLI::App &command, const std::string &name, Value &target,
+                           const std::vector<std::pair<std::string, Value>> &choices,
+                           const std::string &description)
+    {
+        std::vector<std::string> words;
+        words.reserve(choices.size());
+        for (const auto &choice : choices)
+            words.push_back(choice.first);
+        CLI::Option *option = command.add_option(name, target, description);
+        // Described by nothing: the words are in the description, and help shows no more.
+        option->transform(CLI::CheckedTransformer(choices).description(""));
+        // CLI11 runs a transform before those given earlier: the word is refused before
+        // CheckedTransformer could take a value's own number ("0") for a word.
+        asChoice(option, words);
+        return option;
+    }
     CLI::Option *addFlag(CLI::App &command, const std::string &name, bool &target,
                          const std::string &description);
+    // A further rule for an option's value, after the adder's own: the error line's words when
+    // the value breaks it. The value is as the adder left it (seconds as whole milliseconds).
+    using ValueCheck = std::function<std::optional<std::string>(const std::string &value)>;
+    void addValueCheck(CLI::Option &option, ValueCheck check);
 
     // Reads the arguments after the program name and runs the command they name. A bad command
     // line gets one line on `ctx.err` and kExitBadArguments before any command has run.
     int run(const Args &args, Context &ctx);
-
-    // The help of the whole tool (every command with its options), or of one command.
-    void printHelp(std::ostream &out, const CLI::App *command = nullptr) const;
 
 private:
     struct Command {
@@ -80,15 +102,22 @@ private:
         std::function<std::string()> label;
     };
 
+    static std::string shownSeconds(const Clock::Duration &seconds);
+    static std::string shownSeconds(const std::optional<Clock::Duration> &seconds);
+    CLI::Option *asSeconds(CLI::Option *option, const std::function<std::string()> &shownDefault);
+    void asChoice(CLI::Option *option, const std::vector<std::string> &words);
     void addValueOption(CLI::Option *option, const std::string &needs, const std::string &missing);
-    Command *parsedCommand();
+    const Command *parsedCommand() const;
     std::string labelOf(const Command *command) const;
-    int refuse(Context &ctx, const CLI::ParseError &error);
+    std::string labelOf(const CLI::Option &option, const Command *command) const;
+    std::pair<std::string, std::string> refusal(const CLI::Error &error) const;
+    std::optional<std::pair<std::string, std::string>> argumentMismatch(const Command *command) const;
     const CLI::Option *findOption(const std::string &name, const Command *command) const;
     std::optional<std::string> strayWord(const Command *command) const;
 
     CLI::App m_app;
     std::string m_file;
+    std::string m_lastWord; // of the command line being read
     std::vector<Command> m_commands;
     std::map<const CLI::Option *, std::string> m_needs; // "--interval needs a number of milliseconds"
     std::map<const CLI::Option *, std::string> m_missing; // "missing FILE to record into"

@@ -147,7 +147,7 @@ void addWatchCommand(CommandLine &line)
             });
     line.setLabel(watch, [options] { return options->check ? "watch --check" : "watch"; });
     line.addMilliseconds(watch, "--interval", options->checking.interval,
-                         "poll every MS milliseconds (default 100, as the panel does)");
+                         "poll every MS milliseconds (default, as the panel does)");
     CLI::Option *check = line.addFlag(
             watch, "--check",
             options->check,
@@ -155,7 +155,7 @@ void addWatchCommand(CommandLine &line)
             "both roads moving, a light changing where its cycle does not go, a car left "
             "waiting; a summary at the end, exit status 3 when anything was violated");
     line.addSeconds(watch, "--max-wait", options->checking.maxWait,
-                    "with --check: the longest a car may wait for green (default 60)")
+                    "with --check: the longest a car may wait for green (default)")
             ->needs(check);
     line.addSeconds(watch, "--duration", options->checking.duration,
                     "with --check: stop after S seconds")

@@ -218,22 +218,21 @@ void addDemoCommand(CommandLine &line)
     };
     const Phase phases[] = {
         {"--min-green", &DemoTimes::minGreen,
-         "shortest green before a car across takes its turn (default 5)"},
-        {"--yellow", &DemoTimes::yellow, "yellow after green (default 2)"},
-        {"--red-yellow", &DemoTimes::redYellow, "red and yellow before green (default 1)"},
-        {"--all-red", &DemoTimes::allRed, "every light red between the two roads' turns (default 1)"},
+         "shortest green before a car across takes its turn (default)"},
+        {"--yellow", &DemoTimes::yellow, "yellow after green (default)"},
+        {"--red-yellow", &DemoTimes::redYellow, "red and yellow before green (default)"},
+        {"--all-red", &DemoTimes::allRed, "every light red between the two roads' turns (default)"},
     };
     for (const Phase &phase : phases) {
         const std::string name = phase.name;
-        line.addSeconds(demo, name, options->times.*phase.time, phase.description)
-                ->check(CLI::Validator(
-                        [name](std::string &ms) {
-                            // The value is whole milliseconds by now.
-                            return std::stoll(ms) < kShortestShown.count()
-                                    ? name + " must be at least 0.2 s, two polls of the panel"
-                                    : std::string();
-                        },
-                        ""));
+        CLI::Option *option = line.addSeconds(demo, name, options->times.*phase.time, phase.description);
+        line.addValueCheck(*option, [name](const std::string &ms) -> std::optional<std::string> {
+            // The value is whole milliseconds by now.
+            if (std::stoll(ms) >= kShortestShown.count())
+                return std::nullopt;
+            return name + " must be at least " + formatShortSeconds(kShortestShown)
+                    + " s, two polls of the panel";
+        });
         if (phase.time == &DemoTimes::minGreen)
             line.addSeconds(demo, "--max-green", options->times.maxGreen,
                             "longest green even with no car across (default: none)");

@@ -84,4 +84,13 @@ std::string secondsText(Clock::Duration d)
     return formatSeconds(d) + " s";
 }
 
+std::string formatShortSeconds(Clock::Duration d)
+{
+    std::string text = formatSeconds(d);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.ends_with('.'))
+        text.pop_back();
+    return text;
+}
+
 } // namespace bexen::ports

@@ -39,6 +39,8 @@ std::optional<Number> parseWholeNumberAs(std::string_view text, std::uint64_t lo
 std::optional<Clock::Duration> parseSeconds(std::string_view text);
 // "12.345"
 std::string formatSeconds(Clock::Duration d);
+// "5", "0.25": as a user writes them, without the zeros after the last digit that counts.
+std::string formatShortSeconds(Clock::Duration d);
 // "12.345 s"
 std::string secondsText(Clock::Duration d);
 

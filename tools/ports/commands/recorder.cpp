@@ -177,7 +177,7 @@ namespace {
 
 struct RecordCommand {
     std::string target;
-    std::string format = "csv";
+    RecordFormat format = RecordFormat::Csv;
     RecordOptions options;
 };
 
@@ -185,7 +185,7 @@ int runRecord(Context &ctx, const RecordCommand &command)
 {
     constexpr std::string_view name = "record";
     const std::string &target = command.target;
-    const RecordFormat format = command.format == "vcd" ? RecordFormat::Vcd : RecordFormat::Csv;
+    const RecordFormat format = command.format;
     const RecordOptions &options = command.options;
 
     const io::PortFileLocation portFile = ctx.portFile();
@@ -232,11 +232,12 @@ void addRecordCommand(CommandLine &line)
     CLI::App &record = line.addCommand(
             "record", "record every change of the sensors and lights into FILE, until Ctrl-C",
             [command](Context &ctx) { return runRecord(ctx, *command); });
-    line.addChoice(record, "--format", command->format, {"csv", "vcd"},
+    line.addChoice(record, "--format", command->format,
+                   {{"csv", RecordFormat::Csv}, {"vcd", RecordFormat::Vcd}},
                    "csv (default: time_s,port,value rows, the state at 0 first) or vcd (for "
                    "waveform viewers such as GTKWave and PulseView)");
     line.addMilliseconds(record, "--interval", command->options.interval,
-                         "poll every MS milliseconds (default 100, as the panel does)");
+                         "poll every MS milliseconds (default, as the panel does)");
     line.addSeconds(record, "--duration", command->options.duration, "stop after S seconds");
     line.addPath(record, "FILE", command->target, "", "FILE must not be empty",
                  "missing FILE to record into");

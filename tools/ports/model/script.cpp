@@ -19,7 +19,7 @@ namespace {
 
 // A script or a recording is read whole before anything is written; past this size it is not a
 // script someone wrote or a recording of the junction.
-constexpr std::uintmax_t kLargestPlayFile = 64u * 1024u * 1024u;
+constexpr std::uintmax_t kLargestPlayFile = std::uintmax_t{64} * 1024 * 1024;
 
 constexpr std::uint8_t kWholeByte = 0xff;
 
@@ -387,8 +387,10 @@ void addPlayCommand(CommandLine &line)
                  "one step a line, TIME in seconds from the start:\n"
                  "  TIME sensor LIGHT on|off  a car arrives at (leaves) light LIGHT\n"
                  "  TIME light LIGHT VALUE    light LIGHT (1 to 4) shows VALUE\n"
-                 "\"#\" starts a comment. Each change is held at least 0.2 s; a step that comes "
-                 "sooner waits. A CSV file made by record is replayed as it was recorded.",
+                 "\"#\" starts a comment. Each change is held at least "
+                         + formatShortSeconds(kShortestShown)
+                         + " s; a step that comes sooner waits. A CSV file made by record is "
+                           "replayed as it was recorded.",
                  "missing SCRIPT to play", "missing SCRIPT to play");
 }
 
