@@ -67,6 +67,7 @@ int fittedFontPixels(int hundredthsOfPoint, int dpi, const std::vector<std::stri
 {
     const int smallest = fontPixels(hundredthsOfPoint, kLayoutDpi);
     std::vector<long> at96;
+    at96.reserve(captions.size());
     for (const std::string_view caption : captions)
         at96.push_back(textWidth(smallest, caption));
     const auto fits = [&](int pixels) {

@@ -142,7 +142,7 @@ const Pixels &blankLightPicture()
 
 std::string lightStateWords(int value)
 {
-    const std::string shown(junction::lightValueName(junction::shownLightValue(value)));
+    std::string shown(junction::lightValueName(junction::shownLightValue(value)));
     if (!junction::isLightValue(value))
         return shown + " (" + std::to_string(value) + " is not a light value)";
     return shown;

@@ -95,8 +95,8 @@ void TestGrading::verdicts_data()
     QTest::newRow("light 4 never answered fails car-at-4 alone")
             << int(Fault::NeverLight4) << QStringList{"quiet", "car-at-3", "car-at-4", "both-roads"}
             << QStringList{"PASS quiet (20.0 s)", "PASS car-at-3 (25.0 s)",
-                           "FAIL car-at-4: at 21.2 s: the car at light 4 waited 20.2 s and its light "
-                           "never turned green (it showed 1 red)",
+                           QString("FAIL car-at-4: at 21.2 s: the car at light 4 waited 20.2 s and its light "
+                                   "never turned green (it showed 1 red)"),
                            "PASS both-roads (35.0 s)", "3 of 4 scenarios passed; score 5 of 7"}
             << 3 << QString() << QString();
     QTest::newRow("yellow skipped")

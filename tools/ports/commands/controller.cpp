@@ -127,6 +127,7 @@ std::optional<std::string> ControllerProcess::start(const std::vector<std::strin
                                                     std::unique_ptr<ControllerProcess> &started)
 {
     std::vector<char *> argv;
+    argv.reserve(command.size() + 1);
     for (const std::string &arg : command)
         argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);
