@@ -533,8 +533,8 @@ TEST(PanelPictures, NineLightPicturesAreTheLampTableAndFollowTheirPorts)
         for (std::size_t i = 0; i < std::size(kValues); ++i) {
             const std::string difference = differenceFrom(panel, i, kValues[i]);
             if (!difference.empty())
-                all += "image row " + std::to_string(i) + ", value " + std::to_string(kValues[i]) + ": "
-                        + difference + "\n";
+                all += (i < 4 ? "Image18(" + std::to_string(i) : "Image11(" + std::to_string(i - 4)) + "), value "
+                        + std::to_string(kValues[i]) + ": " + difference + "\n";
         }
         return all;
     };
