@@ -396,6 +396,19 @@ CLI::Option *CommandLine::addMilliseconds(CLI::App &command, const std::string &
     return option;
 }
 
+CLI::Option *CommandLine::addWholeNumber(CLI::App &command, const std::string &name,
+                                         std::uint32_t &target, std::uint32_t highest,
+                                         const std::string &description)
+{
+    CLI::Option *option = command.add_option(name, target, description);
+    option->transform(refusing(*option, wholeNumber(nounOf(name), 0, highest, "")))
+            ->type_name("N")
+            ->default_function([&target] { return std::to_string(target); })
+            ->capture_default_str();
+    addValueOption(option, name + " needs a whole number", {});
+    return option;
+}
+
 CLI::Option *CommandLine::addPorts(CLI::App &command, const std::string &name,
                                    std::vector<std::int32_t> &target,
                                    const std::string &description, const std::string &missing)

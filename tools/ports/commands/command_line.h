@@ -53,6 +53,9 @@ public:
     // Whole milliseconds from 1 to an hour, as the loops poll.
     CLI::Option *addMilliseconds(CLI::App &command, const std::string &name,
                                  Clock::Duration &target, const std::string &description);
+    // A whole number from 0 to `highest`.
+    CLI::Option *addWholeNumber(CLI::App &command, const std::string &name, std::uint32_t &target,
+                                std::uint32_t highest, const std::string &description);
     // One or more ports, 100 to 65535.
     CLI::Option *addPorts(CLI::App &command, const std::string &name,
                           std::vector<std::int32_t> &target, const std::string &description,

@@ -352,7 +352,7 @@ void addTestCommand(CommandLine &line)
                     "from --seed. Every rule of watch --check is judged throughout.")
             ->type_name("SCENARIO");
     line.addSeconds(test, "--max-wait", options->maxWait,
-                    "the longest a car may wait for green, where a scenario does not say (default 60)");
+                    "the longest a car may wait for green, where a scenario does not say (default)");
     line.addPath(test, "--junit", options->junit, "write the verdicts to PATH as JUnit XML",
                  "--junit needs a PATH, not an empty one");
     line.addPath(test, "--gradescope", options->gradescope,
@@ -362,19 +362,8 @@ void addTestCommand(CommandLine &line)
                  "draw each scenario's run as a chart, PATH/NAME.svg, violations and failed "
                  "expectations marked",
                  "--charts needs a PATH, not an empty one");
-    test.add_option("--seed", options->seed,
-                    "place rush-hour's random cars by seed N (default 17, so runs repeat)")
-            ->type_name("N")
-            ->transform(CLI::Validator(
-                    [](std::string &text) -> std::string {
-                        const auto seed = parseWholeNumber(text, 0, 4'294'967'295u);
-                        if (!seed)
-                            return "--seed " + quoteArgument(text)
-                                    + " is not a whole number from 0 to 4294967295";
-                        text = std::to_string(*seed);
-                        return {};
-                    },
-                    ""));
+    line.addWholeNumber(test, "--seed", options->seed, 4'294'967'295u,
+                        "place rush-hour's random cars by seed N (default, so runs repeat)");
     line.addFlag(test, "--list", options->list,
                  "print the built-in scenarios (name, title, duration, points) and exit");
     test.footer("-- COMMAND [ARGUMENTS]... starts the controller before the first scenario and "
