@@ -30,15 +30,12 @@ cmake --build "$build_dir" --target bexen-semaphores bench_idle_window_win32
 
 export WINEDEBUG=-all WINEPREFIX="$build_dir/wineprefix" WINEDLLOVERRIDES="mscoree,mshtml="
 unset WAYLAND_DISPLAY
+# shellcheck source=bench-turns.sh
+. "$here/bench-turns.sh"
 work=$(mktemp -d)
-xvfb_pid=""
-pids=()
 cleanup() {
-    for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null && kill -CONT "$p" 2>/dev/null || true; done
+    stop_all
     wineserver -k >/dev/null 2>&1 || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -64,8 +61,7 @@ temp=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
 tempdir=$(winepath -u "$temp" 2>/dev/null)
 mkdir -p "$tempdir"
 portfile="$tempdir/emu_port.dat"
-head -c 64 /dev/zero >"$portfile"
-printf '\001\004\001\004' | dd of="$portfile" bs=1 seek=60 conv=notrunc status=none
+write_idle_port_file "$portfile"
 
 wine "$build_dir/panel/win32/bexen-semaphores.exe" >"$work/panel.log" 2>&1 &
 panel=$!
@@ -74,63 +70,17 @@ wine "$build_dir/bench_idle_window_win32.exe" >"$work/bare.log" 2>&1 &
 bare=$!
 pids+=("$bare")
 
-cpu_ns() {
-    local sum=0 run _ f
-    for f in /proc/"$1"/task/*/schedstat; do
-        read -r run _ <"$f" 2>/dev/null || continue
-        sum=$((sum + run))
-    done
-    echo "$sum"
-}
-peak_kib() { awk '/^VmHWM:/ { print $2 }' /proc/"$1"/status; }
-
-rounds=60
-turn_seconds=1
-settle_seconds=0.2
-# Process $1's CPU time over one turn of its own, and the server's meanwhile.
-turn() {
-    local start server_start
-    kill -CONT "$1"
-    sleep "$settle_seconds"
-    start=$(cpu_ns "$1")
-    server_start=$(cpu_ns "$server")
-    sleep "$turn_seconds"
-    echo "$(($(cpu_ns "$1") - start)) $(($(cpu_ns "$server") - server_start))"
-    kill -STOP "$1"
-}
-
-sleep 5
-order=("$panel" "$bare")
-for p in "${order[@]}"; do
-    kill -0 "$p" 2>/dev/null || { echo "error: process $p ended before the measurement" >&2; exit 1; }
-done
 echo "Idle cost under Wine: the panel and the bare window, ${rounds} turns of ${turn_seconds} s each"
-kill -STOP "${order[@]}"
 # One line per round: the panel's and its server's nanoseconds, then the bare window's and its server's.
-: >"$work/turns"
-for ((r = 0; r < rounds; r++)); do
-    spent=()
-    for ((k = 0; k < 2; k++)); do
-        j=$(((k + r) % 2))
-        spent[j]=$(turn "${order[j]}")
-    done
-    echo "${spent[*]}" >>"$work/turns"
-done
-kill -CONT "${order[@]}"
+take_turns "$work/turns" "$server" "$panel" "$bare"
 panel_peak=$(peak_kib "$panel")
 bare_peak=$(peak_kib "$bare")
-if ! cmp -s <(od -An -tu1 -j60 -N4 "$portfile") <(printf '%4s%4s%4s%4s\n' 1 4 1 4); then
-    echo "warning: the light bytes changed during the idle run" >&2
-fi
+warn_if_lights_changed "$portfile"
 
-sum() { awk -v c="$1" '{ s += $c } END { printf "%.0f", s }' "$work/turns"; }
-ms() { awk -v ns="$1" 'BEGIN { printf "%.2f ms", ns / 1e6 }'; }
-ratio() { awk -v x="$1" -v y="$2" 'BEGIN { printf "%.3f", x / y }'; }
-median() { sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-panel_cpu=$(sum 1)
-panel_server=$(sum 2)
-bare_cpu=$(sum 3)
-bare_server=$(sum 4)
+panel_cpu=$(column_sum 1 "$work/turns")
+panel_server=$(column_sum 2 "$work/turns")
+bare_cpu=$(column_sum 3 "$work/turns")
+bare_server=$(column_sum 4 "$work/turns")
 echo "  panel CPU                      $(ms "$panel_cpu")   Wine server in its turns $(ms "$panel_server")"
 echo "  bare window CPU                $(ms "$bare_cpu")   Wine server in its turns $(ms "$bare_server")"
 echo "  peak working set: panel ${panel_peak} KiB, bare window ${bare_peak} KiB ($(ratio "$panel_peak" "$bare_peak"))"
@@ -139,5 +89,4 @@ with_server=$(awk '{ print ($1 + $2) / ($3 + $4) }' "$work/turns" | median)
 echo "  panel against the bare window, median of the rounds: $idle_cpu (of the totals: $(ratio "$panel_cpu" "$bare_cpu"))"
 echo "  the same with the Wine server's time in each turn, for information: $with_server"
 echo
-verdict=$(awk -v x="$idle_cpu" 'BEGIN { print (x <= 1.10) ? "met" : "missed" }')
-echo "GOAL idle CPU: $idle_cpu (goal <= 1.10) $verdict"
+goal "idle CPU" "$idle_cpu" 1.10

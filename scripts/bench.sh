@@ -31,17 +31,10 @@ if [ ! -x "$build/bench/bench_tick" ]; then
     exit 1
 fi
 
+# shellcheck source=bench-turns.sh
+. "$here/bench-turns.sh"
 work=$(mktemp -d)
-xvfb_pid=""
-pids=()
-cleanup() {
-    # A stopped window would hold the signal until continued.
-    for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null && kill -CONT "$p" 2>/dev/null || true; done
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap stop_all EXIT
 
 # The median CPU time in microseconds of benchmark $2 in the CSV output $1.
 median_us() {
@@ -70,27 +63,18 @@ printf '  a  floor, eight bare accesses       %8.2f us\n' "$a"
 printf '  b  channel, 7 reads and 1 write     %8.2f us\n' "$b"
 printf '  c  window tick                      %8.2f us\n' "$c"
 printf '  d  window tick, 1 GiB sparse file   %8.2f us\n' "$d"
-ratio() { awk -v x="$1" -v y="$2" 'BEGIN { printf "%.3f", x / y }'; }
 ba=$(ratio "$b" "$a")
 ca=$(ratio "$c" "$a")
 dc=$(ratio "$d" "$c")
 echo "  b/a $ba   c/a $ca   d/c $dc"
 
-# Idle cost. The three windows take turns: each runs alone for a second while the other two are
-# stopped, and the order moves on by one at every round. Side by side, their 100 ms timers fire
-# at the same instants (Qt aligns coarse timers), and whichever runs second finds the shared
-# libraries' code already brought in by the first: two copies of the same window measured so
-# differ by 4 to 15 per cent. In turns each pays for its own wake-ups, under the same machine
-# within seconds of the others.
-rounds=60
-turn_seconds=1
-settle_seconds=0.2
+# Idle cost, the three windows in turns (bench-turns.sh says why): two copies of the same window
+# measured side by side differ by 4 to 15 per cent.
 echo
 echo "Idle cost: the panel and two bare windows under Xvfb, ${rounds} turns of ${turn_seconds} s each"
 mkdir "$work/tmp"
 # Lights 1 to 4 red, green, red, green, and nothing else changing.
-head -c 64 /dev/zero >"$work/tmp/emu_port.dat"
-printf '\001\004\001\004' | dd of="$work/tmp/emu_port.dat" bs=1 seek=60 conv=notrunc status=none
+write_idle_port_file "$work/tmp/emu_port.dat"
 
 # shellcheck source=xvfb.sh
 . "$here/xvfb.sh"
@@ -111,58 +95,17 @@ TMPDIR="$work/floor" "$build/bench/bench_idle_window" --floor >"$work/floor.log"
 paced=$!
 pids+=("$paced")
 
-# Nanoseconds on the CPU, summed over every thread of process $1.
-cpu_ns() {
-    local sum=0 run _ f
-    for f in /proc/"$1"/task/*/schedstat; do
-        read -r run _ <"$f" 2>/dev/null || continue
-        sum=$((sum + run))
-    done
-    echo "$sum"
-}
-peak_kib() { awk '/^VmHWM:/ { print $2 }' /proc/"$1"/status; }
-
-# Process $1's CPU time over one turn of its own; the skipped first moments hold the tick it
-# missed while stopped.
-turn() {
-    local start
-    kill -CONT "$1"
-    sleep "$settle_seconds"
-    start=$(cpu_ns "$1")
-    sleep "$turn_seconds"
-    echo $(($(cpu_ns "$1") - start))
-    kill -STOP "$1"
-}
-
-sleep 5
-order=("$panel" "$bare" "$paced")
-for p in "${order[@]}"; do
-    kill -0 "$p" 2>/dev/null || { echo "error: process $p ended before the measurement" >&2; exit 1; }
-done
-kill -STOP "${order[@]}"
 # One line per round: the panel's, the bare window's and the floor's nanoseconds.
-: >"$work/turns"
-for ((r = 0; r < rounds; r++)); do
-    spent=()
-    for ((k = 0; k < 3; k++)); do
-        j=$(((k + r) % 3))
-        spent[j]=$(turn "${order[j]}")
-    done
-    echo "${spent[*]}" >>"$work/turns"
-done
-kill -CONT "${order[@]}"
-panel_cpu=$(awk '{ s += $1 } END { print s }' "$work/turns")
-bare_cpu=$(awk '{ s += $2 } END { print s }' "$work/turns")
-paced_cpu=$(awk '{ s += $3 } END { print s }' "$work/turns")
+take_turns "$work/turns" "" "$panel" "$bare" "$paced"
+panel_cpu=$(column_sum 1 "$work/turns")
+bare_cpu=$(column_sum 2 "$work/turns")
+paced_cpu=$(column_sum 3 "$work/turns")
 panel_peak=$(peak_kib "$panel")
 bare_peak=$(peak_kib "$bare")
 ticks=$((rounds * turn_seconds * 10))
-if ! cmp -s <(od -An -tu1 -j60 -N4 "$work/tmp/emu_port.dat") <(printf '%4s%4s%4s%4s\n' 1 4 1 4); then
-    echo "warning: the light bytes changed during the idle run" >&2
-fi
+warn_if_lights_changed "$work/tmp/emu_port.dat"
 
 floor_cpu=$(awk -v bare="$bare_cpu" -v a="$a" -v n="$ticks" 'BEGIN { printf "%.0f", bare + n * a * 1000 }')
-ms() { awk -v ns="$1" 'BEGIN { printf "%.2f ms", ns / 1e6 }'; }
 echo "  bare window CPU                  $(ms "$bare_cpu")"
 echo "  panel CPU                        $(ms "$panel_cpu")"
 echo "  bare window making the floor's accesses at every tick (the floor)  $(ms "$paced_cpu")"
@@ -171,19 +114,13 @@ echo "  peak memory: panel ${panel_peak} KiB, bare window ${bare_peak} KiB"
 # The goal's figure is the median of the rounds' own panel-to-floor ratios: now and then one
 # turn costs two or three times its neighbours, whichever window it falls to, and one such turn
 # should not decide the goal. The ratio of the totals follows it for information.
-idle_cpu=$(awk '{ print $1 / $3 }' "$work/turns" | sort -g \
-    | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
+idle_cpu=$(awk '{ print $1 / $3 }' "$work/turns" | median)
 idle_memory=$(ratio "$panel_peak" "$bare_peak")
 echo "  panel CPU against the floor, median of the rounds: $idle_cpu (of the totals: $(ratio "$panel_cpu" "$paced_cpu"))"
 echo "  panel CPU against the warm-loop floor, for information: $(ratio "$panel_cpu" "$floor_cpu")"
 echo "  the floor against the warm-loop floor: $(ratio "$paced_cpu" "$floor_cpu")"
 
 echo
-goal() {
-    local verdict
-    verdict=$(awk -v x="$2" -v limit="$3" 'BEGIN { print (x <= limit) ? "met" : "missed" }')
-    echo "GOAL $1: $2 (goal <= $3) $verdict"
-}
 goal "c/a" "$ca" 1.25
 goal "d/c" "$dc" 1.1
 goal "idle CPU" "$idle_cpu" 1.10
