@@ -15,21 +15,12 @@
 # Ends with "GOAL idle CPU: <median of the rounds' ratios> (goal <= 1.10) met|missed".
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-repo=$(cd "$here/.." && pwd)
-build_dir="$repo/build-windows"
+build_dir="$(cd "$here/.." && pwd)/build-windows"
 
-# shellcheck source=packages.sh
-. "$here/packages.sh"
-ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 libz-mingw-w64-dev \
-    xvfb xauth xdotool
-"$here/setup.sh" bexen_render_boxes bexen_render_icon
-# The cross build as scripts/test-windows.sh configures it.
-cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBEXEN_HOST_TOOLS_DIR="$repo/build" >/dev/null
-cmake --build "$build_dir" --target bexen-semaphores bench_idle_window_win32
-
-export WINEDEBUG=-all WINEPREFIX="$build_dir/wineprefix" WINEDLLOVERRIDES="mscoree,mshtml="
-unset WAYLAND_DISPLAY
+# shellcheck source=wine.sh
+. "$here/wine.sh"
+build_windows bexen-semaphores bench_idle_window_win32
+use_wine "$build_dir/wineprefix"
 # shellcheck source=bench-turns.sh
 . "$here/bench-turns.sh"
 work=$(mktemp -d)
@@ -42,7 +33,6 @@ trap cleanup EXIT
 # shellcheck source=xvfb.sh
 . "$here/xvfb.sh"
 start_xvfb "$work" || { echo "error: Xvfb did not start: $(cat "$work/xvfb.log")" >&2; exit 1; }
-mkdir -p "$WINEPREFIX"
 wineserver -p30 </dev/null >/dev/null 2>&1 || true
 # Wine's background services start with the first program: here, before anything is measured.
 wineboot </dev/null >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; exit 1; }
@@ -57,8 +47,7 @@ done
 
 # Lights 1 to 4 red, green, red, green, and nothing else changing, in the file both programs
 # find in the prefix's temporary directory (Wine takes it from the prefix, not the environment).
-temp=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
-tempdir=$(winepath -u "$temp" 2>/dev/null)
+tempdir=$(wine_temp_dir)
 mkdir -p "$tempdir"
 portfile="$tempdir/emu_port.dat"
 write_idle_port_file "$portfile"

@@ -79,9 +79,11 @@ shoot "${pids[-1]}" "$work/qt.log" "$docs/panel-linux.png"
 kill "${pids[-1]}"
 
 # The Windows panel in a prefix of the pictures' own, its port file in the prefix's %TEMP%.
-export WINEDEBUG=-all WINEPREFIX="$work/wineprefix" WINEDLLOVERRIDES="mscoree,mshtml="
+# shellcheck source=wine.sh
+. "$here/wine.sh"
+use_wine "$work/wineprefix"
 wineboot </dev/null >"$work/wineboot.log" 2>&1 || fail "wineboot failed: $(cat "$work/wineboot.log")"
-tempdir=$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+tempdir=$(wine_temp_dir)
 portfile="$tempdir/emu_port.dat"
 set_junction "$portfile"
 wine "$win_panel" >"$work/win.log" 2>&1 &

@@ -8,34 +8,14 @@
 #   scripts/test-windows.sh [ctest options]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-repo=$(cd "$here/.." && pwd)
-build_dir="$repo/build-windows"
+build_dir="$(cd "$here/.." && pwd)/build-windows"
 
-# wine gives the launchers (wine, wineboot, wineserver), wine64 the 64-bit loader they start;
-# libz-mingw-w64-dev the zlib that expands the compiled-in pictures; icoutils reads the icon back
-# out of the program; Xvfb and xdotool show and click the panel; wixl builds the MSI, and
-# msitools and unzip take it and the zip apart again for the tests.
-# shellcheck source=packages.sh
-. "$here/packages.sh"
-ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest libcli11-dev nlohmann-json3-dev wine wine64 \
-    wixl msitools unzip \
-    libz-mingw-w64-dev icoutils xvfb xauth xdotool x11-utils imagemagick
-
-# The painters, for this machine (their own packages come with setup.sh).
-"$here/setup.sh" bexen_render_boxes bexen_render_icon
-
-cmake -S "$repo" -B "$build_dir" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBEXEN_HOST_TOOLS_DIR="$repo/build" >/dev/null
-cmake --build "$build_dir" --parallel "$(nproc)"
+# shellcheck source=wine.sh
+. "$here/wine.sh"
+build_windows
 (cd "$build_dir" && cpack -G ZIP >/dev/null)
 
-export WINEDEBUG=-all
-export WINEPREFIX="$build_dir/wineprefix"
-# No Mono or Gecko to offer to install.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset WAYLAND_DISPLAY
+use_wine "$build_dir/wineprefix"
 
 # The panel's windows go to an X server of the run's own, never to the user's display; it is
 # large enough for the whole window at 192 dots per inch.
@@ -49,7 +29,6 @@ fi
 
 # One server for the whole run, started here so that it holds none of ctest's output pipes (ctest
 # would wait for it at every test); it ends with the run, or by itself when left idle.
-mkdir -p "$WINEPREFIX"
 wineserver -p30 </dev/null >/dev/null 2>&1 || true # one may still be up from a run cut short
 trap 'wineserver -k >/dev/null 2>&1 || true; kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$xvfb_dir"' EXIT
 # The first program of a session starts Wine's background services, which keep its output open
