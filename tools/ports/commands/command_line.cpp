@@ -323,24 +323,18 @@ CLI::App &CommandLine::addCommand(const std::string &name, const std::string &su
     command->fallthrough();
     command->allow_extras();
     command->allow_windows_style_options(false);
-    m_commands.push_back({command, std::move(run), {}, {}});
+    m_commands[command] = {command, std::move(run), {}, {}};
     return *command;
 }
 
 void CommandLine::addCheck(CLI::App &command, Check check)
 {
-    const auto c = std::find_if(m_commands.begin(), m_commands.end(),
-                                [&](const Command &c) { return c.app == &command; });
-    if (c != m_commands.end())
-        c->checks.push_back(std::move(check));
+    m_commands.at(&command).checks.push_back(std::move(check));
 }
 
 void CommandLine::setLabel(CLI::App &command, std::function<std::string()> label)
 {
-    const auto c = std::find_if(m_commands.begin(), m_commands.end(),
-                                [&](const Command &c) { return c.app == &command; });
-    if (c != m_commands.end())
-        c->label = std::move(label);
+    m_commands.at(&command).label = std::move(label);
 }
 
 void CommandLine::addValueOption(CLI::Option *option, const std::string &needs,
@@ -476,12 +470,9 @@ void CommandLine::addValueCheck(CLI::Option &option, ValueCheck check)
 
 const CommandLine::Command *CommandLine::parsedCommand() const
 {
+    // Every command was added by addCommand.
     const std::vector<CLI::App *> parsed = m_app.get_subcommands();
-    if (parsed.empty())
-        return nullptr;
-    const auto c = std::find_if(m_commands.begin(), m_commands.end(),
-                                [&](const Command &c) { return c.app == parsed.front(); });
-    return c == m_commands.end() ? nullptr : &*c;
+    return parsed.empty() ? nullptr : &m_commands.at(parsed.front());
 }
 
 std::string CommandLine::labelOf(const Command *command) const

@@ -121,7 +121,7 @@ private:
     CLI::App m_app;
     std::string m_file;
     std::string m_lastWord; // of the command line being read
-    std::vector<Command> m_commands;
+    std::map<const CLI::App *, Command> m_commands;
     std::map<const CLI::Option *, std::string> m_needs; // "--interval needs a number of milliseconds"
     std::map<const CLI::Option *, std::string> m_missing; // "missing FILE to record into"
 };
