@@ -337,8 +337,8 @@ void CommandLine::setLabel(CLI::App &command, std::function<std::string()> label
     m_commands.at(&command).label = std::move(label);
 }
 
-void CommandLine::addValueOption(CLI::Option *option, const std::string &needs,
-                                 const std::string &missing)
+CLI::Option *CommandLine::addValueOption(CLI::Option *option, const std::string &needs,
+                                         const std::string &missing)
 {
     if (!needs.empty())
         m_needs[option] = needs;
@@ -346,21 +346,11 @@ void CommandLine::addValueOption(CLI::Option *option, const std::string &needs,
         m_missing[option] = missing;
         option->required();
     }
-}
-
-std::string CommandLine::shownSeconds(const Clock::Duration &seconds)
-{
-    return formatShortSeconds(seconds);
-}
-
-std::string CommandLine::shownSeconds(const std::optional<Clock::Duration> &seconds)
-{
-    return seconds ? shownSeconds(*seconds) : std::string();
+    return option;
 }
 
 // Seconds become whole milliseconds, the clock's unit.
-CLI::Option *CommandLine::asSeconds(CLI::Option *option,
-                                    const std::function<std::string()> &shownDefault)
+CLI::Option *CommandLine::asSeconds(CLI::Option *option, std::optional<Clock::Duration> shown)
 {
     const std::string noun = nounOf(option->get_name());
     option->transform(refusing(*option, [noun](std::string &text) -> std::optional<std::string> {
@@ -372,9 +362,8 @@ CLI::Option *CommandLine::asSeconds(CLI::Option *option,
         text = std::to_string(duration->count());
         return std::nullopt;
     }));
-    option->type_name("S")->default_function(shownDefault)->capture_default_str();
-    addValueOption(option, option->get_name() + " needs a number of seconds", {});
-    return option;
+    option->type_name("S")->default_str(shown ? formatShortSeconds(*shown) : std::string());
+    return addValueOption(option, option->get_name() + " needs a number of seconds", {});
 }
 
 CLI::Option *CommandLine::addMilliseconds(CLI::App &command, const std::string &name,
@@ -384,10 +373,8 @@ CLI::Option *CommandLine::addMilliseconds(CLI::App &command, const std::string &
     option->transform(refusing(*option, wholeNumber(nounOf(name), 1, kLongestIntervalMs,
                                                     "of milliseconds ")))
             ->type_name("MS")
-            ->default_function([&target] { return std::to_string(target.count()); })
-            ->capture_default_str();
-    addValueOption(option, name + " needs a number of milliseconds", {});
-    return option;
+            ->default_str(std::to_string(target.count()));
+    return addValueOption(option, name + " needs a number of milliseconds", {});
 }
 
 CLI::Option *CommandLine::addWholeNumber(CLI::App &command, const std::string &name,
@@ -397,10 +384,8 @@ CLI::Option *CommandLine::addWholeNumber(CLI::App &command, const std::string &n
     CLI::Option *option = command.add_option(name, target, description);
     option->transform(refusing(*option, wholeNumber(nounOf(name), 0, highest, "")))
             ->type_name("N")
-            ->default_function([&target] { return std::to_string(target); })
-            ->capture_default_str();
-    addValueOption(option, name + " needs a whole number", {});
-    return option;
+            ->default_str(std::to_string(target));
+    return addValueOption(option, name + " needs a whole number", {});
 }
 
 CLI::Option *CommandLine::addPorts(CLI::App &command, const std::string &name,
@@ -409,8 +394,7 @@ CLI::Option *CommandLine::addPorts(CLI::App &command, const std::string &name,
 {
     CLI::Option *option = command.add_option(name, target, description);
     option->transform(refusing(*option, wholeNumber(nounOf(name), kLowestPort, kHighestPort, "")));
-    addValueOption(option, {}, missing);
-    return option;
+    return addValueOption(option, {}, missing);
 }
 
 CLI::Option *CommandLine::addPortValues(CLI::App &command, const std::string &name,
@@ -425,8 +409,7 @@ CLI::Option *CommandLine::addPortValues(CLI::App &command, const std::string &na
     option->transform(refusing(*option, wholeNumber("port", kLowestPort, kHighestPort, ""))
                               .application_index(0))
             ->transform(refusing(*option, wholeNumber("value", 0, 255, "")).application_index(1));
-    addValueOption(option, {}, missing);
-    return option;
+    return addValueOption(option, {}, missing);
 }
 
 CLI::Option *CommandLine::addPath(CLI::App &command, const std::string &name, std::string &target,
@@ -437,8 +420,7 @@ CLI::Option *CommandLine::addPath(CLI::App &command, const std::string &name, st
     option->check(refusing(*option, [empty](const std::string &text) {
         return text.empty() ? std::optional<std::string>(empty) : std::nullopt;
     }));
-    addValueOption(option, name + " needs a PATH", missing);
-    return option;
+    return addValueOption(option, name + " needs a PATH", missing);
 }
 
 void CommandLine::asChoice(CLI::Option *option, const std::vector<std::string> &words)

@@ -47,8 +47,7 @@ public:
     CLI::Option *addSeconds(CLI::App &command, const std::string &name, Target &target,
                             const std::string &description)
     {
-        return asSeconds(command.add_option(name, target, description),
-                         [&target] { return shownSeconds(target); });
+        return asSeconds(command.add_option(name, target, description), target);
     }
     // Whole milliseconds from 1 to an hour, as the loops poll.
     CLI::Option *addMilliseconds(CLI::App &command, const std::string &name,
@@ -105,11 +104,11 @@ private:
         std::function<std::string()> label;
     };
 
-    static std::string shownSeconds(const Clock::Duration &seconds);
-    static std::string shownSeconds(const std::optional<Clock::Duration> &seconds);
-    CLI::Option *asSeconds(CLI::Option *option, const std::function<std::string()> &shownDefault);
+    // `shown` is the option's default, as help shows it.
+    CLI::Option *asSeconds(CLI::Option *option, std::optional<Clock::Duration> shown);
     void asChoice(CLI::Option *option, const std::vector<std::string> &words);
-    void addValueOption(CLI::Option *option, const std::string &needs, const std::string &missing);
+    CLI::Option *addValueOption(CLI::Option *option, const std::string &needs,
+                                const std::string &missing);
     const Command *parsedCommand() const;
     std::string labelOf(const Command *command) const;
     std::string labelOf(const CLI::Option &option, const Command *command) const;
