@@ -136,7 +136,7 @@ public:
     {
         const CLI::App *root = rootOf(app);
         std::string usage = "Usage: " + root->get_name();
-        for (const CLI::Option *option : optionsOf(*root))
+        for (const CLI::Option *option : root->get_options())
             if (takesValue(*option))
                 usage += " [" + make_option_name(option, false) + make_option_opts(option) + "]";
         return usage + " " + (app == root ? "COMMAND [ARGUMENTS]..." : commandHead(*app)) + "\n";
@@ -211,18 +211,13 @@ private:
         return app->get_parent() == nullptr ? app : app->get_parent();
     }
 
-    static std::vector<const CLI::Option *> optionsOf(const CLI::App &app)
-    {
-        return app.get_options([](const CLI::Option *) { return true; });
-    }
-
     static bool takesValue(const CLI::Option &option) { return option.get_items_expected_max() > 0; }
 
     // "get PORT...", "record [OPTIONS] FILE": a command as the usage line and the command list show it.
     std::string commandHead(const CLI::App &command) const
     {
         std::string head = command.get_name();
-        const auto options = optionsOf(command);
+        const auto options = command.get_options();
         if (std::any_of(options.begin(), options.end(),
                         [](const CLI::Option *o) { return !o->get_positional(); }))
             head += " [OPTIONS]";
@@ -251,7 +246,7 @@ private:
         std::vector<std::pair<std::string, std::string>> rows;
         bool arguments = false;
         bool options = false;
-        for (const CLI::Option *option : optionsOf(app)) {
+        for (const CLI::Option *option : app.get_options()) {
             if (option->get_description().empty())
                 continue;
             const bool positional = option->get_positional();
@@ -423,7 +418,7 @@ CLI::Option *CommandLine::addPath(CLI::App &command, const std::string &name, st
     return addValueOption(option, name + " needs a PATH", missing);
 }
 
-void CommandLine::asChoice(CLI::Option *option, const std::vector<std::string> &words)
+CLI::Option *CommandLine::asChoice(CLI::Option *option, const std::vector<std::string> &words)
 {
     const std::string alternatives = junction::joinedList(words, "or");
     // "is neither csv nor vcd"
@@ -436,18 +431,12 @@ void CommandLine::asChoice(CLI::Option *option, const std::vector<std::string> &
         return noun + " " + quoteArgument(text) + " is " + refused;
     }));
     option->type_name("F");
-    addValueOption(option, option->get_name() + " needs " + alternatives, {});
-}
-
-CLI::Option *CommandLine::addFlag(CLI::App &command, const std::string &name, bool &target,
-                                  const std::string &description)
-{
-    return command.add_flag(name, target, description);
+    return addValueOption(option, option->get_name() + " needs " + alternatives, {});
 }
 
 void CommandLine::addValueCheck(CLI::Option &option, ValueCheck check)
 {
-    option.check(refusing(option, [check = std::move(check)](std::string &text) { return check(text); }));
+    option.check(refusing(option, std::move(check)));
 }
 
 const CommandLine::Command *CommandLine::parsedCommand() const
@@ -490,19 +479,16 @@ std::optional<std::string> CommandLine::strayWord(const Command *command) const
     if (command == nullptr)
         return "unknown command " + quoteArgument(word) + std::string(kSeeHelp);
 
-    const auto options = command->app->get_options([](const CLI::Option *) { return true; });
+    const auto options = std::as_const(*command->app).get_options();
     if (options.empty())
         return "takes no arguments, but got " + quoteArgument(word);
     // "record a.csv b.csv": the one FILE is there already; "chart a.csv a.svg x": so is OUT.
-    const CLI::Option *last = nullptr;
-    for (const CLI::Option *option : options) {
-        if (option->get_positional() && option->get_items_expected_max() == 1
-            && option->count() == 1)
-            last = option;
-    }
-    if (last != nullptr)
-        return "unexpected argument " + quoteArgument(word) + " after " + last->get_name() + " "
-                + quoteArgument(last->results().front());
+    const auto last = std::find_if(options.rbegin(), options.rend(), [](const CLI::Option *o) {
+        return o->get_positional() && o->get_items_expected_max() == 1 && o->count() == 1;
+    });
+    if (last != options.rend())
+        return "unexpected argument " + quoteArgument(word) + " after " + (*last)->get_name() + " "
+                + quoteArgument((*last)->results().front());
     return "unexpected argument " + quoteArgument(word);
 }
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <ostream>
+#include <ranges>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,20 +74,14 @@ public:
                            const std::vector<std::pair<std::string, Value>> &choices,
                            const std::string &description)
     {
-        std::vector<std::string> words;
-        words.reserve(choices.size());
-        for (const auto &choice : choices)
-            words.push_back(choice.first);
         CLI::Option *option = command.add_option(name, target, description);
         // Described by nothing: the words are in the description, and help shows no more.
         option->transform(CLI::CheckedTransformer(choices).description(""));
         // CLI11 runs a transform before those given earlier: the word is refused before
         // CheckedTransformer could take a value's own number ("0") for a word.
-        asChoice(option, words);
-        return option;
+        const auto words = std::views::keys(choices);
+        return asChoice(option, {words.begin(), words.end()});
     }
-    CLI::Option *addFlag(CLI::App &command, const std::string &name, bool &target,
-                         const std::string &description);
     // A further rule for an option's value, after the adder's own: the error line's words when
     // the value breaks it. The value is as the adder left it (seconds as whole milliseconds).
     using ValueCheck = std::function<std::optional<std::string>(const std::string &value)>;
@@ -106,7 +101,7 @@ private:
 
     // `shown` is the option's default, as help shows it.
     CLI::Option *asSeconds(CLI::Option *option, std::optional<Clock::Duration> shown);
-    void asChoice(CLI::Option *option, const std::vector<std::string> &words);
+    CLI::Option *asChoice(CLI::Option *option, const std::vector<std::string> &words);
     CLI::Option *addValueOption(CLI::Option *option, const std::string &needs,
                                 const std::string &missing);
     const Command *parsedCommand() const;

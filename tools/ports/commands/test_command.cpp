@@ -364,8 +364,8 @@ void addTestCommand(CommandLine &line)
                  "--charts needs a PATH, not an empty one");
     line.addWholeNumber(test, "--seed", options->seed, 4'294'967'295u,
                         "place rush-hour's random cars by seed N (default, so runs repeat)");
-    line.addFlag(test, "--list", options->list,
-                 "print the built-in scenarios (name, title, duration, points) and exit");
+    test.add_flag("--list", options->list,
+                  "print the built-in scenarios (name, title, duration, points) and exit");
     test.footer("-- COMMAND [ARGUMENTS]... starts the controller before the first scenario and "
                 "ends it after the last (also on Ctrl-C); if it exits early, the scenarios left "
                 "fail. Exit status: 0 every scenario passed, 3 one failed, 2 bad arguments or a "
