@@ -349,8 +349,7 @@ void addTestCommand(CommandLine &line)
                     "A car sets its sensor and drives off once its light has been green 1 s. "
                     "STATE is 0 to 4 or dark, red, red-yellow, yellow, green, shown at TIME or, "
                     "with within, at some poll before TIME + S. Random cars come at any light, "
-                    "from --seed. Every rule of watch --check is judged throughout.")
-            ->type_name("SCENARIO");
+                    "from --seed. Every rule of watch --check is judged throughout.");
     line.addSeconds(test, "--max-wait", options->maxWait,
                     "the longest a car may wait for green, where a scenario does not say (default)");
     line.addPath(test, "--junit", options->junit, "write the verdicts to PATH as JUnit XML",
