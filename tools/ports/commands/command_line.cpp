@@ -294,8 +294,7 @@ CommandLine::CommandLine()
     // "bexen-ports set 150 1 --help" shows set's help and writes nothing.
     addPath(m_app, "--file", m_file,
             "use PATH as the port file instead of emu_port.dat in the temporary directory (for an "
-            "emulator whose temporary directory differs)",
-            "--file needs a PATH, not an empty one");
+            "emulator whose temporary directory differs)");
     m_app.set_help_flag();
     m_app.add_flag_callback("-h,--help", [] { throw CLI::CallForHelp(); },
                             "show this help, or a command's help after its name")
@@ -412,8 +411,9 @@ CLI::Option *CommandLine::addPath(CLI::App &command, const std::string &name, st
                                   const std::string &missing)
 {
     CLI::Option *option = command.add_option(name, target, description)->type_name("PATH");
-    option->check(refusing(*option, [empty](const std::string &text) {
-        return text.empty() ? std::optional<std::string>(empty) : std::nullopt;
+    const std::string refused = empty.empty() ? name + " needs a PATH, not an empty one" : empty;
+    option->check(refusing(*option, [refused](const std::string &text) {
+        return text.empty() ? std::optional<std::string>(refused) : std::nullopt;
     }));
     return addValueOption(option, name + " needs a PATH", missing);
 }
@@ -459,13 +459,6 @@ std::string CommandLine::labelOf(const CLI::Option &option, const Command *comma
     return m_app.get_option_no_throw(option.get_name()) == &option ? std::string() : labelOf(command);
 }
 
-const CLI::Option *CommandLine::findOption(const std::string &name, const Command *command) const
-{
-    if (const CLI::Option *option = m_app.get_option_no_throw(name))
-        return option;
-    return command ? command->app->get_option_no_throw(name) : nullptr;
-}
-
 std::optional<std::string> CommandLine::strayWord(const Command *command) const
 {
     std::vector<std::string> extras = m_app.remaining();
@@ -497,8 +490,11 @@ std::optional<std::string> CommandLine::strayWord(const Command *command) const
 std::optional<std::pair<std::string, std::string>>
 CommandLine::argumentMismatch(const Command *command) const
 {
-    if (const CLI::Option *option = findOption(m_lastWord, command); option && m_needs.contains(option))
-        return std::pair(labelOf(*option, command), m_needs.at(option));
+    const CLI::Option *lacking = m_app.get_option_no_throw(m_lastWord);
+    if (lacking == nullptr && command != nullptr)
+        lacking = command->app->get_option_no_throw(m_lastWord);
+    if (lacking != nullptr && m_needs.contains(lacking))
+        return std::pair(labelOf(*lacking, command), m_needs.at(lacking));
     std::vector<const CLI::Option *> options = m_app.get_options();
     if (command != nullptr) {
         const auto own = std::as_const(*command->app).get_options();

@@ -64,9 +64,10 @@ public:
     CLI::Option *addPortValues(CLI::App &command, const std::string &name,
                                std::vector<std::int32_t> &target,
                                const std::string &description, const std::string &missing);
-    // A path or file name; `empty` is the error line for "".
+    // A path or file name; `empty` is the error line for "", by default "--junit needs a PATH,
+    // not an empty one".
     CLI::Option *addPath(CLI::App &command, const std::string &name, std::string &target,
-                         const std::string &description, const std::string &empty,
+                         const std::string &description, const std::string &empty = {},
                          const std::string &missing = {});
     // One word of `choices`, as the user writes it, stored as the value it stands for.
     template<typename Value>
@@ -109,7 +110,6 @@ private:
     std::string labelOf(const CLI::Option &option, const Command *command) const;
     std::pair<std::string, std::string> refusal(const CLI::Error &error) const;
     std::optional<std::pair<std::string, std::string>> argumentMismatch(const Command *command) const;
-    const CLI::Option *findOption(const std::string &name, const Command *command) const;
     std::optional<std::string> strayWord(const Command *command) const;
 
     CLI::App m_app;

@@ -352,15 +352,12 @@ void addTestCommand(CommandLine &line)
                     "from --seed. Every rule of watch --check is judged throughout.");
     line.addSeconds(test, "--max-wait", options->maxWait,
                     "the longest a car may wait for green, where a scenario does not say (default)");
-    line.addPath(test, "--junit", options->junit, "write the verdicts to PATH as JUnit XML",
-                 "--junit needs a PATH, not an empty one");
+    line.addPath(test, "--junit", options->junit, "write the verdicts to PATH as JUnit XML");
     line.addPath(test, "--gradescope", options->gradescope,
-                 "write the verdicts to PATH as Gradescope's results.json",
-                 "--gradescope needs a PATH, not an empty one");
+                 "write the verdicts to PATH as Gradescope's results.json");
     line.addPath(test, "--charts", options->charts,
                  "draw each scenario's run as a chart, PATH/NAME.svg, violations and failed "
-                 "expectations marked",
-                 "--charts needs a PATH, not an empty one");
+                 "expectations marked");
     line.addWholeNumber(test, "--seed", options->seed, 4'294'967'295u,
                         "place rush-hour's random cars by seed N (default, so runs repeat)");
     test.add_flag("--list", options->list,
