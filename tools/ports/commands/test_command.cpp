@@ -236,7 +236,6 @@ int runTest(Context &ctx, const TestOptions &options)
     StatusLine status(ctx.out, isTerminal(ctx.out));
     std::vector<ScenarioResult> results;
     const Clock::TimePoint start = ctx.clock.now();
-    std::optional<std::string> foreignWriter;
     std::optional<io::AccessError> reportError;
     for (const Scenario &scenario : scenarios) {
         if (ctx.stopping())
@@ -260,10 +259,8 @@ int runTest(Context &ctx, const TestOptions &options)
         printVerdict(ctx.out, results.back());
         if (!options.charts.empty() && !reportError)
             reportError = writeChart(options.charts, results.back());
-        if (results.back().foreignWriter) {
-            foreignWriter = results.back().foreignWriter;
+        if (results.back().foreignWriter)
             break;
-        }
     }
     if (controller)
         controller->stop();
@@ -284,9 +281,10 @@ int runTest(Context &ctx, const TestOptions &options)
     if (!options.gradescope.empty() && !reportError)
         reportError = writeFileWhole(options.gradescope, gradescopeReport(results, took));
 
-    if (foreignWriter) {
+    // Only the last scenario run can have met one: the run ends there.
+    if (!results.empty() && results.back().foreignWriter) {
         ctx.failUsage(kCommand, "another program (such as an open panel) writes port 150: "
-                                        + *foreignWriter
+                                        + *results.back().foreignWriter
                                         + "; nothing is graded on a port the test does not control");
         return kExitAccessFailed;
     }
