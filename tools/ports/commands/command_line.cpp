@@ -61,18 +61,6 @@ bool looksLikeOption(std::string_view word)
     return word.size() >= 2 && word[0] == '-' && !std::isdigit(static_cast<unsigned char>(word[1]));
 }
 
-// How an error line names a value: an option by its name, an argument by its word in lower case
-// ("port", "value").
-std::string nounOf(const std::string &name)
-{
-    if (name.starts_with("-"))
-        return name;
-    std::string noun = name;
-    std::transform(noun.begin(), noun.end(), noun.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return noun;
-}
-
 TextCheck wholeNumber(const std::string &noun, std::uint64_t lowest, std::uint64_t highest,
                       const std::string &what)
 {
@@ -346,7 +334,7 @@ CLI::Option *CommandLine::addValueOption(CLI::Option *option, const std::string 
 // Seconds become whole milliseconds, the clock's unit.
 CLI::Option *CommandLine::asSeconds(CLI::Option *option, std::optional<Clock::Duration> shown)
 {
-    const std::string noun = nounOf(option->get_name());
+    const std::string noun = option->get_name();
     option->transform(refusing(*option, [noun](std::string &text) -> std::optional<std::string> {
         const auto duration = parseSeconds(text);
         if (!duration)
@@ -364,7 +352,7 @@ CLI::Option *CommandLine::addMilliseconds(CLI::App &command, const std::string &
                                           Clock::Duration &target, const std::string &description)
 {
     CLI::Option *option = command.add_option(name, target, description);
-    option->transform(refusing(*option, wholeNumber(nounOf(name), 1, kLongestIntervalMs,
+    option->transform(refusing(*option, wholeNumber(name, 1, kLongestIntervalMs,
                                                     "of milliseconds ")))
             ->type_name("MS")
             ->default_str(std::to_string(target.count()));
@@ -376,7 +364,7 @@ CLI::Option *CommandLine::addWholeNumber(CLI::App &command, const std::string &n
                                          const std::string &description)
 {
     CLI::Option *option = command.add_option(name, target, description);
-    option->transform(refusing(*option, wholeNumber(nounOf(name), 0, highest, "")))
+    option->transform(refusing(*option, wholeNumber(name, 0, highest, "")))
             ->type_name("N")
             ->default_str(std::to_string(target));
     return addValueOption(option, name + " needs a whole number", {});
@@ -387,7 +375,8 @@ CLI::Option *CommandLine::addPorts(CLI::App &command, const std::string &name,
                                    const std::string &description, const std::string &missing)
 {
     CLI::Option *option = command.add_option(name, target, description);
-    option->transform(refusing(*option, wholeNumber(nounOf(name), kLowestPort, kHighestPort, "")));
+    // An error line names an argument's value in lower case, as for set: "port "99" is not ...".
+    option->transform(refusing(*option, wholeNumber("port", kLowestPort, kHighestPort, "")));
     return addValueOption(option, {}, missing);
 }
 
@@ -424,7 +413,7 @@ CLI::Option *CommandLine::asChoice(CLI::Option *option, const std::vector<std::s
     // "is neither csv nor vcd"
     const std::string refused =
             words.size() == 2 ? "neither " + words[0] + " nor " + words[1] : "not " + alternatives;
-    const std::string noun = nounOf(option->get_name());
+    const std::string noun = option->get_name();
     option->transform(refusing(*option, [=](const std::string &text) -> std::optional<std::string> {
         if (std::find(words.begin(), words.end(), text) != words.end())
             return std::nullopt;
