@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -126,10 +127,7 @@ private:
 
     void value(const VcdSignal &signal, std::uint8_t byte)
     {
-        m_out << 'b';
-        for (int bit = 7; bit >= 0; --bit)
-            m_out << ((byte >> bit & 1u) ? '1' : '0');
-        m_out << ' ' << signal.id << '\n';
+        m_out << 'b' << std::bitset<8>(byte) << ' ' << signal.id << '\n';
     }
 
     std::ostream &m_out;
