@@ -10,7 +10,6 @@
 #include <map>
 #include <optional>
 #include <ostream>
-#include <ranges>
 #include <string>
 #include <utility>
 #include <vector>
@@ -75,13 +74,16 @@ public:
                            const std::vector<std::pair<std::string, Value>> &choices,
                            const std::string &description)
     {
+        std::vector<std::string> words;
+        words.reserve(choices.size());
+        for (const auto &choice : choices)
+            words.push_back(choice.first);
         CLI::Option *option = command.add_option(name, target, description);
         // Described by nothing: the words are in the description, and help shows no more.
         option->transform(CLI::CheckedTransformer(choices).description(""));
         // CLI11 runs a transform before those given earlier: the word is refused before
         // CheckedTransformer could take a value's own number ("0") for a word.
-        const auto words = std::views::keys(choices);
-        return asChoice(option, {words.begin(), words.end()});
+        return asChoice(option, words);
     }
     // A further rule for an option's value, after the adder's own: the error line's words when
     // the value breaks it. The value is as the adder left it (seconds as whole milliseconds).
