@@ -4,6 +4,7 @@
 #include "commands/command_line.h"
 #include "commands/port_args.h"
 #include "commands/recorder.h"
+#include "model/checker.h"
 #include "reports/chart_svg.h"
 #include "reports/output_file.h"
 
@@ -16,6 +17,14 @@ namespace bexen::ports {
 namespace {
 
 namespace fs = std::filesystem;
+
+struct ChartOptions {
+    std::string recording; // the CSV file
+    std::string out; // the SVG file
+    Clock::Duration maxWait = CheckOptions{}.maxWait;
+    std::optional<Clock::Duration> from; // none: the start of the recording
+    std::optional<Clock::Duration> to; // none: its end
+};
 
 // What is wrong with OUT, found before any work is done.
 std::optional<std::string> checkTarget(const Context &ctx, const std::string &recording,
@@ -41,8 +50,9 @@ std::optional<std::string> checkTarget(const Context &ctx, const std::string &re
     return std::nullopt;
 }
 
-} // namespace
-
+// Checks OUT, reads and replays the recording and writes the chart. A bad OUT or recording is
+// one line on ctx.err and kExitBadArguments, with nothing written; an OUT that cannot be written
+// is kExitAccessFailed. Prints one line on ctx.out when done.
 int chartRecording(Context &ctx, const ChartOptions &options)
 {
     constexpr std::string_view command = "chart";
@@ -89,6 +99,8 @@ int chartRecording(Context &ctx, const ChartOptions &options)
             << std::endl;
     return kExitOk;
 }
+
+} // namespace
 
 void addChartCommand(CommandLine &line)
 {

@@ -106,16 +106,10 @@ int runTool(const Args &args, std::ostream &out, std::ostream &err, Clock &clock
     ctx.controller = takeControllerCommand(words);
     // The commands in the order help lists them.
     CommandLine line;
-    addWhereCommand(line);
-    addGetCommand(line);
-    addSetCommand(line);
-    addDumpCommand(line);
-    addWatchCommand(line);
-    addDemoCommand(line);
-    addRecordCommand(line);
-    addPlayCommand(line);
-    addChartCommand(line);
-    addTestCommand(line);
+    for (const auto add : {addWhereCommand, addGetCommand, addSetCommand, addDumpCommand,
+                           addWatchCommand, addDemoCommand, addRecordCommand, addPlayCommand,
+                           addChartCommand, addTestCommand})
+        add(line);
     try {
         return line.run(words, ctx);
     } catch (const PortFailure &failure) {

@@ -61,18 +61,6 @@ bool looksLikeOption(std::string_view word)
     return word.size() >= 2 && word[0] == '-' && !std::isdigit(static_cast<unsigned char>(word[1]));
 }
 
-// How an error line names a value: an option by its name, an argument by its word in lower case
-// ("port", "value").
-std::string nounOf(const std::string &name)
-{
-    if (name.starts_with("-"))
-        return name;
-    std::string noun = name;
-    std::transform(noun.begin(), noun.end(), noun.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return noun;
-}
-
 TextCheck wholeNumber(const std::string &noun, std::uint64_t lowest, std::uint64_t highest,
                       const std::string &what)
 {
@@ -136,7 +124,7 @@ public:
     {
         const CLI::App *root = rootOf(app);
         std::string usage = "Usage: " + root->get_name();
-        for (const CLI::Option *option : optionsOf(*root))
+        for (const CLI::Option *option : root->get_options())
             if (takesValue(*option))
                 usage += " [" + make_option_name(option, false) + make_option_opts(option) + "]";
         return usage + " " + (app == root ? "COMMAND [ARGUMENTS]..." : commandHead(*app)) + "\n";
@@ -211,18 +199,13 @@ private:
         return app->get_parent() == nullptr ? app : app->get_parent();
     }
 
-    static std::vector<const CLI::Option *> optionsOf(const CLI::App &app)
-    {
-        return app.get_options([](const CLI::Option *) { return true; });
-    }
-
     static bool takesValue(const CLI::Option &option) { return option.get_items_expected_max() > 0; }
 
     // "get PORT...", "record [OPTIONS] FILE": a command as the usage line and the command list show it.
     std::string commandHead(const CLI::App &command) const
     {
         std::string head = command.get_name();
-        const auto options = optionsOf(command);
+        const auto options = command.get_options();
         if (std::any_of(options.begin(), options.end(),
                         [](const CLI::Option *o) { return !o->get_positional(); }))
             head += " [OPTIONS]";
@@ -251,7 +234,7 @@ private:
         std::vector<std::pair<std::string, std::string>> rows;
         bool arguments = false;
         bool options = false;
-        for (const CLI::Option *option : optionsOf(app)) {
+        for (const CLI::Option *option : app.get_options()) {
             if (option->get_description().empty())
                 continue;
             const bool positional = option->get_positional();
@@ -299,8 +282,7 @@ CommandLine::CommandLine()
     // "bexen-ports set 150 1 --help" shows set's help and writes nothing.
     addPath(m_app, "--file", m_file,
             "use PATH as the port file instead of emu_port.dat in the temporary directory (for an "
-            "emulator whose temporary directory differs)",
-            "--file needs a PATH, not an empty one");
+            "emulator whose temporary directory differs)");
     m_app.set_help_flag();
     m_app.add_flag_callback("-h,--help", [] { throw CLI::CallForHelp(); },
                             "show this help, or a command's help after its name")
@@ -323,28 +305,22 @@ CLI::App &CommandLine::addCommand(const std::string &name, const std::string &su
     command->fallthrough();
     command->allow_extras();
     command->allow_windows_style_options(false);
-    m_commands.push_back({command, std::move(run), {}, {}});
+    m_commands[command] = {command, std::move(run), {}, {}};
     return *command;
 }
 
 void CommandLine::addCheck(CLI::App &command, Check check)
 {
-    const auto c = std::find_if(m_commands.begin(), m_commands.end(),
-                                [&](const Command &c) { return c.app == &command; });
-    if (c != m_commands.end())
-        c->checks.push_back(std::move(check));
+    m_commands.at(&command).checks.push_back(std::move(check));
 }
 
 void CommandLine::setLabel(CLI::App &command, std::function<std::string()> label)
 {
-    const auto c = std::find_if(m_commands.begin(), m_commands.end(),
-                                [&](const Command &c) { return c.app == &command; });
-    if (c != m_commands.end())
-        c->label = std::move(label);
+    m_commands.at(&command).label = std::move(label);
 }
 
-void CommandLine::addValueOption(CLI::Option *option, const std::string &needs,
-                                 const std::string &missing)
+CLI::Option *CommandLine::addValueOption(CLI::Option *option, const std::string &needs,
+                                         const std::string &missing)
 {
     if (!needs.empty())
         m_needs[option] = needs;
@@ -352,23 +328,13 @@ void CommandLine::addValueOption(CLI::Option *option, const std::string &needs,
         m_missing[option] = missing;
         option->required();
     }
-}
-
-std::string CommandLine::shownSeconds(const Clock::Duration &seconds)
-{
-    return formatShortSeconds(seconds);
-}
-
-std::string CommandLine::shownSeconds(const std::optional<Clock::Duration> &seconds)
-{
-    return seconds ? shownSeconds(*seconds) : std::string();
+    return option;
 }
 
 // Seconds become whole milliseconds, the clock's unit.
-CLI::Option *CommandLine::asSeconds(CLI::Option *option,
-                                    const std::function<std::string()> &shownDefault)
+CLI::Option *CommandLine::asSeconds(CLI::Option *option, std::optional<Clock::Duration> shown)
 {
-    const std::string noun = nounOf(option->get_name());
+    const std::string noun = option->get_name();
     option->transform(refusing(*option, [noun](std::string &text) -> std::optional<std::string> {
         const auto duration = parseSeconds(text);
         if (!duration)
@@ -378,22 +344,19 @@ CLI::Option *CommandLine::asSeconds(CLI::Option *option,
         text = std::to_string(duration->count());
         return std::nullopt;
     }));
-    option->type_name("S")->default_function(shownDefault)->capture_default_str();
-    addValueOption(option, option->get_name() + " needs a number of seconds", {});
-    return option;
+    option->type_name("S")->default_str(shown ? formatShortSeconds(*shown) : std::string());
+    return addValueOption(option, option->get_name() + " needs a number of seconds", {});
 }
 
 CLI::Option *CommandLine::addMilliseconds(CLI::App &command, const std::string &name,
                                           Clock::Duration &target, const std::string &description)
 {
     CLI::Option *option = command.add_option(name, target, description);
-    option->transform(refusing(*option, wholeNumber(nounOf(name), 1, kLongestIntervalMs,
+    option->transform(refusing(*option, wholeNumber(name, 1, kLongestIntervalMs,
                                                     "of milliseconds ")))
             ->type_name("MS")
-            ->default_function([&target] { return std::to_string(target.count()); })
-            ->capture_default_str();
-    addValueOption(option, name + " needs a number of milliseconds", {});
-    return option;
+            ->default_str(std::to_string(target.count()));
+    return addValueOption(option, name + " needs a number of milliseconds", {});
 }
 
 CLI::Option *CommandLine::addWholeNumber(CLI::App &command, const std::string &name,
@@ -401,12 +364,10 @@ CLI::Option *CommandLine::addWholeNumber(CLI::App &command, const std::string &n
                                          const std::string &description)
 {
     CLI::Option *option = command.add_option(name, target, description);
-    option->transform(refusing(*option, wholeNumber(nounOf(name), 0, highest, "")))
+    option->transform(refusing(*option, wholeNumber(name, 0, highest, "")))
             ->type_name("N")
-            ->default_function([&target] { return std::to_string(target); })
-            ->capture_default_str();
-    addValueOption(option, name + " needs a whole number", {});
-    return option;
+            ->default_str(std::to_string(target));
+    return addValueOption(option, name + " needs a whole number", {});
 }
 
 CLI::Option *CommandLine::addPorts(CLI::App &command, const std::string &name,
@@ -414,9 +375,9 @@ CLI::Option *CommandLine::addPorts(CLI::App &command, const std::string &name,
                                    const std::string &description, const std::string &missing)
 {
     CLI::Option *option = command.add_option(name, target, description);
-    option->transform(refusing(*option, wholeNumber(nounOf(name), kLowestPort, kHighestPort, "")));
-    addValueOption(option, {}, missing);
-    return option;
+    // An error line names an argument's value in lower case, as for set: "port "99" is not ...".
+    option->transform(refusing(*option, wholeNumber("port", kLowestPort, kHighestPort, "")));
+    return addValueOption(option, {}, missing);
 }
 
 CLI::Option *CommandLine::addPortValues(CLI::App &command, const std::string &name,
@@ -431,8 +392,7 @@ CLI::Option *CommandLine::addPortValues(CLI::App &command, const std::string &na
     option->transform(refusing(*option, wholeNumber("port", kLowestPort, kHighestPort, ""))
                               .application_index(0))
             ->transform(refusing(*option, wholeNumber("value", 0, 255, "")).application_index(1));
-    addValueOption(option, {}, missing);
-    return option;
+    return addValueOption(option, {}, missing);
 }
 
 CLI::Option *CommandLine::addPath(CLI::App &command, const std::string &name, std::string &target,
@@ -440,48 +400,39 @@ CLI::Option *CommandLine::addPath(CLI::App &command, const std::string &name, st
                                   const std::string &missing)
 {
     CLI::Option *option = command.add_option(name, target, description)->type_name("PATH");
-    option->check(refusing(*option, [empty](const std::string &text) {
-        return text.empty() ? std::optional<std::string>(empty) : std::nullopt;
+    const std::string refused = empty.empty() ? name + " needs a PATH, not an empty one" : empty;
+    option->check(refusing(*option, [refused](const std::string &text) {
+        return text.empty() ? std::optional<std::string>(refused) : std::nullopt;
     }));
-    addValueOption(option, name + " needs a PATH", missing);
-    return option;
+    return addValueOption(option, name + " needs a PATH", missing);
 }
 
-void CommandLine::asChoice(CLI::Option *option, const std::vector<std::string> &words)
+CLI::Option *CommandLine::asChoice(CLI::Option *option, const std::vector<std::string> &words)
 {
     const std::string alternatives = junction::joinedList(words, "or");
     // "is neither csv nor vcd"
     const std::string refused =
             words.size() == 2 ? "neither " + words[0] + " nor " + words[1] : "not " + alternatives;
-    const std::string noun = nounOf(option->get_name());
+    const std::string noun = option->get_name();
     option->transform(refusing(*option, [=](const std::string &text) -> std::optional<std::string> {
         if (std::find(words.begin(), words.end(), text) != words.end())
             return std::nullopt;
         return noun + " " + quoteArgument(text) + " is " + refused;
     }));
     option->type_name("F");
-    addValueOption(option, option->get_name() + " needs " + alternatives, {});
-}
-
-CLI::Option *CommandLine::addFlag(CLI::App &command, const std::string &name, bool &target,
-                                  const std::string &description)
-{
-    return command.add_flag(name, target, description);
+    return addValueOption(option, option->get_name() + " needs " + alternatives, {});
 }
 
 void CommandLine::addValueCheck(CLI::Option &option, ValueCheck check)
 {
-    option.check(refusing(option, [check = std::move(check)](std::string &text) { return check(text); }));
+    option.check(refusing(option, std::move(check)));
 }
 
 const CommandLine::Command *CommandLine::parsedCommand() const
 {
+    // Every command was added by addCommand.
     const std::vector<CLI::App *> parsed = m_app.get_subcommands();
-    if (parsed.empty())
-        return nullptr;
-    const auto c = std::find_if(m_commands.begin(), m_commands.end(),
-                                [&](const Command &c) { return c.app == parsed.front(); });
-    return c == m_commands.end() ? nullptr : &*c;
+    return parsed.empty() ? nullptr : &m_commands.at(parsed.front());
 }
 
 std::string CommandLine::labelOf(const Command *command) const
@@ -497,13 +448,6 @@ std::string CommandLine::labelOf(const CLI::Option &option, const Command *comma
     return m_app.get_option_no_throw(option.get_name()) == &option ? std::string() : labelOf(command);
 }
 
-const CLI::Option *CommandLine::findOption(const std::string &name, const Command *command) const
-{
-    if (const CLI::Option *option = m_app.get_option_no_throw(name))
-        return option;
-    return command ? command->app->get_option_no_throw(name) : nullptr;
-}
-
 std::optional<std::string> CommandLine::strayWord(const Command *command) const
 {
     std::vector<std::string> extras = m_app.remaining();
@@ -517,19 +461,16 @@ std::optional<std::string> CommandLine::strayWord(const Command *command) const
     if (command == nullptr)
         return "unknown command " + quoteArgument(word) + std::string(kSeeHelp);
 
-    const auto options = command->app->get_options([](const CLI::Option *) { return true; });
+    const auto options = std::as_const(*command->app).get_options();
     if (options.empty())
         return "takes no arguments, but got " + quoteArgument(word);
     // "record a.csv b.csv": the one FILE is there already; "chart a.csv a.svg x": so is OUT.
-    const CLI::Option *last = nullptr;
-    for (const CLI::Option *option : options) {
-        if (option->get_positional() && option->get_items_expected_max() == 1
-            && option->count() == 1)
-            last = option;
-    }
-    if (last != nullptr)
-        return "unexpected argument " + quoteArgument(word) + " after " + last->get_name() + " "
-                + quoteArgument(last->results().front());
+    const auto last = std::find_if(options.rbegin(), options.rend(), [](const CLI::Option *o) {
+        return o->get_positional() && o->get_items_expected_max() == 1 && o->count() == 1;
+    });
+    if (last != options.rend())
+        return "unexpected argument " + quoteArgument(word) + " after " + (*last)->get_name() + " "
+                + quoteArgument((*last)->results().front());
     return "unexpected argument " + quoteArgument(word);
 }
 
@@ -538,8 +479,11 @@ std::optional<std::string> CommandLine::strayWord(const Command *command) const
 std::optional<std::pair<std::string, std::string>>
 CommandLine::argumentMismatch(const Command *command) const
 {
-    if (const CLI::Option *option = findOption(m_lastWord, command); option && m_needs.contains(option))
-        return std::pair(labelOf(*option, command), m_needs.at(option));
+    const CLI::Option *lacking = m_app.get_option_no_throw(m_lastWord);
+    if (lacking == nullptr && command != nullptr)
+        lacking = command->app->get_option_no_throw(m_lastWord);
+    if (lacking != nullptr && m_needs.contains(lacking))
+        return std::pair(labelOf(*lacking, command), m_needs.at(lacking));
     std::vector<const CLI::Option *> options = m_app.get_options();
     if (command != nullptr) {
         const auto own = std::as_const(*command->app).get_options();

@@ -47,8 +47,7 @@ public:
     CLI::Option *addSeconds(CLI::App &command, const std::string &name, Target &target,
                             const std::string &description)
     {
-        return asSeconds(command.add_option(name, target, description),
-                         [&target] { return shownSeconds(target); });
+        return asSeconds(command.add_option(name, target, description), target);
     }
     // Whole milliseconds from 1 to an hour, as the loops poll.
     CLI::Option *addMilliseconds(CLI::App &command, const std::string &name,
@@ -64,9 +63,10 @@ public:
     CLI::Option *addPortValues(CLI::App &command, const std::string &name,
                                std::vector<std::int32_t> &target,
                                const std::string &description, const std::string &missing);
-    // A path or file name; `empty` is the error line for "".
+    // A path or file name; `empty` is the error line for "", by default "--junit needs a PATH,
+    // not an empty one".
     CLI::Option *addPath(CLI::App &command, const std::string &name, std::string &target,
-                         const std::string &description, const std::string &empty,
+                         const std::string &description, const std::string &empty = {},
                          const std::string &missing = {});
     // One word of `choices`, as the user writes it, stored as the value it stands for.
     template<typename Value>
@@ -83,11 +83,8 @@ public:
         option->transform(CLI::CheckedTransformer(choices).description(""));
         // CLI11 runs a transform before those given earlier: the word is refused before
         // CheckedTransformer could take a value's own number ("0") for a word.
-        asChoice(option, words);
-        return option;
+        return asChoice(option, words);
     }
-    CLI::Option *addFlag(CLI::App &command, const std::string &name, bool &target,
-                         const std::string &description);
     // A further rule for an option's value, after the adder's own: the error line's words when
     // the value breaks it. The value is as the adder left it (seconds as whole milliseconds).
     using ValueCheck = std::function<std::optional<std::string>(const std::string &value)>;
@@ -105,23 +102,22 @@ private:
         std::function<std::string()> label;
     };
 
-    static std::string shownSeconds(const Clock::Duration &seconds);
-    static std::string shownSeconds(const std::optional<Clock::Duration> &seconds);
-    CLI::Option *asSeconds(CLI::Option *option, const std::function<std::string()> &shownDefault);
-    void asChoice(CLI::Option *option, const std::vector<std::string> &words);
-    void addValueOption(CLI::Option *option, const std::string &needs, const std::string &missing);
+    // `shown` is the option's default, as help shows it.
+    CLI::Option *asSeconds(CLI::Option *option, std::optional<Clock::Duration> shown);
+    CLI::Option *asChoice(CLI::Option *option, const std::vector<std::string> &words);
+    CLI::Option *addValueOption(CLI::Option *option, const std::string &needs,
+                                const std::string &missing);
     const Command *parsedCommand() const;
     std::string labelOf(const Command *command) const;
     std::string labelOf(const CLI::Option &option, const Command *command) const;
     std::pair<std::string, std::string> refusal(const CLI::Error &error) const;
     std::optional<std::pair<std::string, std::string>> argumentMismatch(const Command *command) const;
-    const CLI::Option *findOption(const std::string &name, const Command *command) const;
     std::optional<std::string> strayWord(const Command *command) const;
 
     CLI::App m_app;
     std::string m_file;
     std::string m_lastWord; // of the command line being read
-    std::vector<Command> m_commands;
+    std::map<const CLI::App *, Command> m_commands;
     std::map<const CLI::Option *, std::string> m_needs; // "--interval needs a number of milliseconds"
     std::map<const CLI::Option *, std::string> m_missing; // "missing FILE to record into"
 };

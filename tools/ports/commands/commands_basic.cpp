@@ -148,9 +148,8 @@ void addWatchCommand(CommandLine &line)
     line.setLabel(watch, [options] { return options->check ? "watch --check" : "watch"; });
     line.addMilliseconds(watch, "--interval", options->checking.interval,
                          "poll every MS milliseconds (default, as the panel does)");
-    CLI::Option *check = line.addFlag(
-            watch, "--check",
-            options->check,
+    CLI::Option *check = watch.add_flag(
+            "--check", options->check,
             "report only the junction's violations, as they happen: a light value outside 0..4, "
             "both roads moving, a light changing where its cycle does not go, a car left "
             "waiting; a summary at the end, exit status 3 when anything was violated");

@@ -48,8 +48,7 @@ std::string lastError()
     ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
                      text, sizeof text, nullptr);
     std::string message(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
-        message.pop_back();
+    message.erase(message.find_last_not_of("\r\n.") + 1);
     return message.empty() ? "error " + std::to_string(code) : message;
 }
 

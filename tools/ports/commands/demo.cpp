@@ -184,8 +184,6 @@ struct DemoOptions {
 
 int runDemo(Context &ctx, const DemoOptions &options)
 {
-    const DemoTimes &times = options.times;
-    const std::optional<Clock::Duration> &duration = options.duration;
     const io::PortFileLocation file = ctx.portFile();
     if (file.error)
         return ctx.failAccess(*file.error);
@@ -194,10 +192,10 @@ int runDemo(Context &ctx, const DemoOptions &options)
 
     const Clock::TimePoint start = ctx.clock.now();
     const auto stop = [&] {
-        return ctx.stopping() || (duration && ctx.clock.now() - start >= *duration);
+        return ctx.stopping() || (options.duration && ctx.clock.now() - start >= *options.duration);
     };
     ContextPorts ports(ctx, io::WhenMissing::Create);
-    JunctionDemo demo(ports, ctx.clock, times, stop, ctx.out);
+    JunctionDemo demo(ports, ctx.clock, options.times, stop, ctx.out);
     demo.run();
     return kExitOk;
 }

@@ -38,23 +38,13 @@ std::optional<Clock::Duration> parseSeconds(std::string_view text)
 {
     constexpr std::int64_t maxSeconds = 1'000'000;
     const auto point = text.find('.');
-    const std::string_view whole = text.substr(0, point);
     const std::string_view fraction = point == std::string_view::npos ? std::string_view{}
                                                                       : text.substr(point + 1);
-    const auto allDigits = [](std::string_view s) {
-        for (char c : s)
-            if (c < '0' || c > '9')
-                return false;
-        return true;
-    };
-    if (whole.empty() || !allDigits(whole) || !allDigits(fraction))
-        return std::nullopt;
-    if (point != std::string_view::npos && fraction.empty())
-        return std::nullopt;
-
-    std::int64_t seconds = 0;
-    const auto [end, ec] = std::from_chars(whole.data(), whole.data() + whole.size(), seconds);
-    if (ec != std::errc{} || end != whole.data() + whole.size() || seconds > maxSeconds)
+    // The whole seconds read as any whole number is; the decimals, when there is a point, are
+    // digits too.
+    const auto seconds = parseWholeNumber(text.substr(0, point), 0, maxSeconds);
+    if (!seconds || (point != std::string_view::npos && fraction.empty())
+        || !std::ranges::all_of(fraction, [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
 
     // Milliseconds from the first three decimals, rounded by the fourth.
@@ -63,7 +53,7 @@ std::optional<Clock::Duration> parseSeconds(std::string_view text)
         millis = millis * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
     if (fraction.size() > 3 && fraction[3] >= '5')
         ++millis;
-    const std::int64_t total = seconds * 1000 + millis;
+    const auto total = static_cast<std::int64_t>(*seconds) * 1000 + millis;
     if (total > maxSeconds * 1000)
         return std::nullopt;
     return Clock::Duration{total};

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -126,10 +127,7 @@ private:
 
     void value(const VcdSignal &signal, std::uint8_t byte)
     {
-        m_out << 'b';
-        for (int bit = 7; bit >= 0; --bit)
-            m_out << ((byte >> bit & 1u) ? '1' : '0');
-        m_out << ' ' << signal.id << '\n';
+        m_out << 'b' << std::bitset<8>(byte) << ' ' << signal.id << '\n';
     }
 
     std::ostream &m_out;
@@ -185,8 +183,6 @@ int runRecord(Context &ctx, const RecordCommand &command)
 {
     constexpr std::string_view name = "record";
     const std::string &target = command.target;
-    const RecordFormat format = command.format;
-    const RecordOptions &options = command.options;
 
     const io::PortFileLocation portFile = ctx.portFile();
     if (portFile.error)
@@ -204,10 +200,10 @@ int runRecord(Context &ctx, const RecordCommand &command)
     ctx.err << "recording ports 150 and 160-163 of " << portFile.path << " into " << target
             << "; Ctrl-C ends the recording" << std::endl;
     ContextPorts ports(ctx, io::WhenMissing::ReadZero);
-    const auto sink = makeRecordSink(format, out);
+    const auto sink = makeRecordSink(command.format, out);
     int status = kExitOk;
     try {
-        recordJunction(ports, ctx.clock, *sink, options, [&] { return ctx.stopping(); });
+        recordJunction(ports, ctx.clock, *sink, command.options, [&] { return ctx.stopping(); });
     } catch (const PortFailure &failure) {
         status = ctx.failAccess(failure.error());
         // Failing at the very first read leaves nothing worth keeping, not even a header.
