@@ -56,7 +56,8 @@ ParsedPlay parsePlayText(std::string_view text);
 
 // The pieces of the script grammar that a scenario file extends: its lines, the words of one line
 // (the comment cut off), a step's TIME (never before `previous`), and a sensor or light step
-// (`words` begin with its TIME). Each error says what is wrong with the line.
+// (`words` begin with its TIME; the step's text is the words joined). Each error says what is
+// wrong with the line.
 std::vector<std::string_view> splitLines(std::string_view text);
 std::vector<std::string_view> scriptWords(std::string_view line);
 std::optional<std::string> parseStepTime(std::string_view word, Clock::Duration previous,
