@@ -235,9 +235,8 @@ std::string describeError(const std::string &path, const ScriptError &error)
     return where + ": " + error.what;
 }
 
-StepTimeline::StepTimeline(std::vector<PlayStep> steps, Clock::Duration hold)
+StepTimeline::StepTimeline(std::vector<PlayStep> steps)
     : m_steps(std::move(steps))
-    , m_hold(hold)
 {
 }
 
@@ -263,7 +262,7 @@ Clock::Duration StepTimeline::nextDue() const
     for (const auto &[key, value] : signalsOf(step)) {
         const auto it = m_history.find(key);
         if (it != m_history.end() && it->second.value != value)
-            due = std::max(due, it->second.changedAt + m_hold);
+            due = std::max(due, it->second.changedAt + kShortestShown);
     }
     return due;
 }
@@ -294,10 +293,10 @@ void StepTimeline::insert(PlayStep step)
 }
 
 PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<PlayStep> &steps,
-                      std::ostream &log, const std::function<bool()> &stop, Clock::Duration hold)
+                      std::ostream &log, const std::function<bool()> &stop)
 {
     PlayOutcome outcome;
-    StepTimeline timeline(steps, hold);
+    StepTimeline timeline(steps);
     const Clock::TimePoint start = clock.now();
     while (!timeline.done()) {
         const PlayStep &step = timeline.next();
@@ -314,7 +313,7 @@ PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<Play
         log << formatSeconds(clock.now() - start) << " s  " << describeStep(done, byte);
         if (late > Clock::Duration::zero())
             log << " (" << formatSeconds(late) << " s late, so the change before it is held "
-                << formatSeconds(hold) << " s)";
+                << formatSeconds(kShortestShown) << " s)";
         log << std::endl;
         ++outcome.done;
     }
