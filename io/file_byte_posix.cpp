@@ -61,14 +61,13 @@ BEXEN_OFF_TICK_PATH std::string notOurs(const struct stat &st, uid_t ownUser)
     return {};
 }
 
-enum class Mode { ReadWrite, ReadOnly };
-
-BEXEN_TICK_PATH int openFlags(Mode mode)
+BEXEN_TICK_PATH int openFlags(WhenMissing whenMissing)
 {
+    // A tool that only looks opens read-only; the panel opens for both, as it may create.
     // O_NONBLOCK: a FIFO planted at the name must not hold the panel; O_NOFOLLOW: nor must a link
     // send our byte elsewhere. Never O_TRUNC or O_APPEND: the emulator's bytes stay where they are.
-    return (mode == Mode::ReadWrite ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC
-            | O_NOCTTY;
+    return (whenMissing == WhenMissing::Create ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK
+            | O_CLOEXEC | O_NOCTTY;
 }
 
 // A system call again for as long as a signal interrupts it before it has done anything.
@@ -84,10 +83,10 @@ BEXEN_TICK_PATH auto retryingInterrupts(Call call)
 // Opens the port file for one access. `missing` is set (and no error returned) when the file is
 // absent and may not be created.
 BEXEN_TICK_PATH std::optional<std::string> openPortFile(const char *path, WhenMissing whenMissing,
-                                                        Mode mode, Descriptor &out, bool &missing)
+                                                        Descriptor &out, bool &missing)
 {
     missing = false;
-    const int flags = openFlags(mode);
+    const int flags = openFlags(whenMissing);
     const auto openPlain = [&] { return ::open(path, flags); };
     int fd = retryingInterrupts(openPlain);
     if (fd < 0 && errno == ENOENT) {
@@ -120,11 +119,9 @@ BEXEN_TICK_PATH std::optional<std::string> readFileByte(const char *path, std::u
                                                         std::uint8_t &value, WhenMissing whenMissing)
 {
     value = 0;
-    // A tool that only looks opens read-only; the panel's read opens for both, as it may create.
-    const Mode mode = whenMissing == WhenMissing::ReadZero ? Mode::ReadOnly : Mode::ReadWrite;
     Descriptor fd;
     bool missing = false;
-    if (auto reason = openPortFile(path, whenMissing, mode, fd, missing))
+    if (auto reason = openPortFile(path, whenMissing, fd, missing))
         return reason;
     if (missing)
         return std::nullopt;
@@ -142,7 +139,7 @@ BEXEN_TICK_PATH std::optional<std::string> writeFileByte(const char *path, std::
 {
     Descriptor fd;
     bool missing = false;
-    if (auto reason = openPortFile(path, WhenMissing::Create, Mode::ReadWrite, fd, missing))
+    if (auto reason = openPortFile(path, WhenMissing::Create, fd, missing))
         return reason;
 
     const ssize_t n = retryingInterrupts(
