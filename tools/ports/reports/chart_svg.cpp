@@ -187,12 +187,11 @@ private:
         m_svg += ">" + xmlText(content) + "</text>\n";
     }
 
+    // A segment of a lane, with the words a pointer over it shows; without words, a legend's swatch.
     void rect(double x, double y, double width, double height, std::string_view fill,
-              std::string_view title, std::string_view attributes = {})
+              std::string_view title)
     {
-        m_svg += "<rect";
-        if (!attributes.empty())
-            m_svg += " " + std::string(attributes);
+        m_svg += title.empty() ? "<rect" : "<rect class=\"segment\"";
         m_svg += " x=\"" + num(x) + "\" y=\"" + num(y) + "\" width=\"" + num(width) + "\" height=\""
                 + num(height) + "\" fill=\"" + std::string(fill) + "\"";
         if (title.empty())
@@ -289,8 +288,7 @@ private:
                 const auto value = static_cast<std::uint8_t>(span.value);
                 rect(xOf(span.from), top, xOf(span.to) - xOf(span.from), kLightHeight, lightFill(value),
                      "light " + std::to_string(light) + ": " + lightValueText(value) + " from "
-                             + secondsText(span.from) + " to " + secondsText(span.to),
-                     "class=\"segment\"");
+                             + secondsText(span.from) + " to " + secondsText(span.to));
             }
             m_svg += "</g>\n";
         }
@@ -316,8 +314,7 @@ private:
                     continue;
                 rect(xOf(span.from), top, xOf(span.to) - xOf(span.from), kSensorHeight, kCarFill,
                      "car waiting at light " + std::to_string(light) + " from " + secondsText(span.from)
-                             + " to " + secondsText(span.to),
-                     "class=\"segment\"");
+                             + " to " + secondsText(span.to));
             }
             m_svg += "</g>\n";
         }
