@@ -18,8 +18,7 @@ std::string systemReason(DWORD error)
     std::string reason = length > 0 ? std::string(text, length) : "error " + std::to_string(error);
     if (text != nullptr)
         ::LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.'))
-        reason.pop_back();
+    reason.erase(reason.find_last_not_of("\r\n.") + 1);
     return reason;
 }
 
