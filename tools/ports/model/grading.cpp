@@ -12,6 +12,9 @@ namespace bexen::ports {
 
 namespace {
 
+// A car drives off once its light has been green this long.
+constexpr Clock::Duration kDriveOff{1'000};
+
 std::string expected(const Expectation &e)
 {
     std::string text = "expected " + lightLabel(e.light) + " at " + lightValueText(e.value);
