@@ -3,11 +3,9 @@
 
 #include "junction_facts.h"
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace bexen::ports {
 
