@@ -184,12 +184,6 @@ bool isRecording(std::string_view text)
     return !first.empty() && first[0] == kCsvHeader;
 }
 
-std::string describeStep(const PlayStep &step, std::uint8_t written)
-{
-    return "line " + std::to_string(step.line) + ": " + step.text + "; port "
-            + std::to_string(step.port) + " = " + std::to_string(written);
-}
-
 } // namespace
 
 ParsedPlay parseScript(std::string_view text)
@@ -310,7 +304,8 @@ PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<Play
         const PlayStep done = step; // the timeline moves on past it
         const Clock::Duration late = due - done.at;
         const std::uint8_t byte = timeline.carryOut(ports, clock.now() - start);
-        log << formatSeconds(clock.now() - start) << " s  " << describeStep(done, byte);
+        log << formatSeconds(clock.now() - start) << " s  line " << done.line << ": " << done.text
+            << "; port " << done.port << " = " << static_cast<int>(byte);
         if (late > Clock::Duration::zero())
             log << " (" << formatSeconds(late) << " s late, so the change before it is held "
                 << formatSeconds(kShortestShown) << " s)";
