@@ -187,7 +187,8 @@ private:
         m_svg += ">" + xmlText(content) + "</text>\n";
     }
 
-    // A segment of a lane, with the words a pointer over it shows; without words, a legend's swatch.
+    // A segment of a lane, with the words a pointer over it shows; without words, a legend's
+    // swatch.
     void rect(double x, double y, double width, double height, std::string_view fill,
               std::string_view title)
     {
@@ -250,7 +251,8 @@ private:
         if (!m_notes.empty())
             line += "; " + std::to_string(m_notes.size())
                     + (m_notes.size() == 1 ? " failed expectation" : " failed expectations");
-        line += " (checked as watch --check does, a car waiting at most " + formatShortSeconds(m_in.maxWait) + " s)";
+        line += " (checked as watch --check does, a car waiting at most "
+                + formatShortSeconds(m_in.maxWait) + " s)";
         text(kPlotLeft, 46, line, "fill=\"#444444\"");
     }
 
@@ -326,7 +328,8 @@ private:
         line(kPlotLeft, m_axisY, kPlotRight, m_axisY, kAxisStroke);
         for (Clock::Duration t : ticks()) {
             line(xOf(t), m_axisY, xOf(t), m_axisY + 5, kAxisStroke);
-            text(xOf(t), m_axisY + 18, formatShortSeconds(t), "class=\"tick\" text-anchor=\"middle\"");
+            text(xOf(t), m_axisY + 18, formatShortSeconds(t),
+                 "class=\"tick\" text-anchor=\"middle\"");
         }
         text((kPlotLeft + kPlotRight) / 2, m_axisY + 36, "time (s)", "text-anchor=\"middle\" fill=\"#444444\"");
         m_svg += "</g>\n";
@@ -335,7 +338,8 @@ private:
     void drawViolations()
     {
         m_svg += "<g id=\"violations\">\n";
-        text(kLabelRight, kFirstMarkCentre + 4, "violations", "text-anchor=\"end\" font-weight=\"bold\"");
+        text(kLabelRight, kFirstMarkCentre + 4, "violations",
+             "text-anchor=\"end\" font-weight=\"bold\"");
         if (m_shown.empty() && m_notes.empty())
             text(kPlotLeft + 4, kFirstMarkCentre + 4, "none", "fill=\"#2f9e44\"");
         for (const auto &[n, row] : m_notes)
