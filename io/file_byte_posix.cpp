@@ -24,14 +24,10 @@ BEXEN_OFF_TICK_PATH std::string systemReason(int error)
 // Holds the descriptor for the one access and closes it on every way out.
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : m_fd(fd) { }
+    Descriptor() = default;
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    ~Descriptor() { reset(-1); }
     int get() const { return m_fd; }
     void reset(int fd)
     {
@@ -49,7 +45,7 @@ public:
     }
 
 private:
-    int m_fd;
+    int m_fd = -1;
 };
 
 // Why the file opened at the port file's name is not one the panel may use.
@@ -65,42 +61,43 @@ BEXEN_OFF_TICK_PATH std::string notOurs(const struct stat &st, uid_t ownUser)
     return {};
 }
 
-enum class Mode { ReadWrite, ReadOnly };
-
-BEXEN_TICK_PATH int openFlags(Mode mode)
+BEXEN_TICK_PATH int openFlags(WhenMissing whenMissing)
 {
+    // A tool that only looks opens read-only; the panel opens for both, as it may create.
     // O_NONBLOCK: a FIFO planted at the name must not hold the panel; O_NOFOLLOW: nor must a link
     // send our byte elsewhere. Never O_TRUNC or O_APPEND: the emulator's bytes stay where they are.
-    return (mode == Mode::ReadWrite ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC
-            | O_NOCTTY;
+    return (whenMissing == WhenMissing::Create ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK
+            | O_CLOEXEC | O_NOCTTY;
 }
 
-BEXEN_TICK_PATH int openRetryingInterrupts(const char *path, int flags, mode_t mode = 0)
+// A system call again for as long as a signal interrupts it before it has done anything.
+template<typename Call>
+BEXEN_TICK_PATH auto retryingInterrupts(Call call)
 {
-    int fd;
-    do {
-        fd = ::open(path, flags, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    auto result = call();
+    while (result < 0 && errno == EINTR)
+        result = call();
+    return result;
 }
 
 // Opens the port file for one access. `missing` is set (and no error returned) when the file is
 // absent and may not be created.
 BEXEN_TICK_PATH std::optional<std::string> openPortFile(const char *path, WhenMissing whenMissing,
-                                                        Mode mode, Descriptor &out, bool &missing)
+                                                        Descriptor &out, bool &missing)
 {
     missing = false;
-    const int flags = openFlags(mode);
-    int fd = openRetryingInterrupts(path, flags);
+    const int flags = openFlags(whenMissing);
+    const auto openPlain = [&] { return ::open(path, flags); };
+    int fd = retryingInterrupts(openPlain);
     if (fd < 0 && errno == ENOENT) {
         if (whenMissing == WhenMissing::ReadZero) {
             missing = true;
             return std::nullopt;
         }
-        fd = openRetryingInterrupts(path, flags | O_CREAT | O_EXCL, 0600);
+        fd = retryingInterrupts([&] { return ::open(path, flags | O_CREAT | O_EXCL, 0600); });
         // The emulator may have made it between our two opens: take the one it made.
         if (fd < 0 && errno == EEXIST)
-            fd = openRetryingInterrupts(path, flags);
+            fd = retryingInterrupts(openPlain);
     }
     if (fd < 0)
         return systemReason(errno);
@@ -122,39 +119,31 @@ BEXEN_TICK_PATH std::optional<std::string> readFileByte(const char *path, std::u
                                                         std::uint8_t &value, WhenMissing whenMissing)
 {
     value = 0;
-    // A tool that only looks opens read-only; the panel's read opens for both, as it may create.
-    const Mode mode = whenMissing == WhenMissing::ReadZero ? Mode::ReadOnly : Mode::ReadWrite;
-    Descriptor fd(-1);
+    Descriptor fd;
     bool missing = false;
-    if (auto reason = openPortFile(path, whenMissing, mode, fd, missing))
+    if (auto reason = openPortFile(path, whenMissing, fd, missing))
         return reason;
     if (missing)
         return std::nullopt;
 
-    std::uint8_t byte = 0;
-    ssize_t n;
-    do {
-        n = ::pread(fd.get(), &byte, 1, static_cast<off_t>(offset));
-    } while (n < 0 && errno == EINTR);
+    // Nothing read (the byte lies past the end of the file) leaves the 0.
+    const ssize_t n = retryingInterrupts(
+            [&] { return ::pread(fd.get(), &value, 1, static_cast<off_t>(offset)); });
     if (n < 0)
         return systemReason(errno);
-    // n == 0: the byte lies past the end of the file and reads as 0.
-    value = n == 1 ? byte : 0;
     return std::nullopt;
 }
 
 BEXEN_TICK_PATH std::optional<std::string> writeFileByte(const char *path, std::uint64_t offset,
                                                          std::uint8_t value)
 {
-    Descriptor fd(-1);
+    Descriptor fd;
     bool missing = false;
-    if (auto reason = openPortFile(path, WhenMissing::Create, Mode::ReadWrite, fd, missing))
+    if (auto reason = openPortFile(path, WhenMissing::Create, fd, missing))
         return reason;
 
-    ssize_t n;
-    do {
-        n = ::pwrite(fd.get(), &value, 1, static_cast<off_t>(offset));
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = retryingInterrupts(
+            [&] { return ::pwrite(fd.get(), &value, 1, static_cast<off_t>(offset)); });
     if (n < 0)
         return systemReason(errno);
     if (n != 1)

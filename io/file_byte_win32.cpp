@@ -18,8 +18,7 @@ std::string systemReason(DWORD error)
     std::string reason = length > 0 ? std::string(text, length) : "error " + std::to_string(error);
     if (text != nullptr)
         ::LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.'))
-        reason.pop_back();
+    reason.erase(reason.find_last_not_of("\r\n.") + 1);
     return reason;
 }
 
@@ -106,16 +105,15 @@ std::optional<std::string> readFileByte(const char *path, std::uint64_t offset,
     if (missing)
         return std::nullopt;
 
-    std::uint8_t byte = 0;
+    // Nothing read (the byte lies past the end of the file) leaves the 0.
     DWORD read = 0;
     OVERLAPPED position = at(offset);
-    if (!::ReadFile(file.get(), &byte, 1, &read, &position)) {
+    if (!::ReadFile(file.get(), &value, 1, &read, &position)) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_HANDLE_EOF)
-            return std::nullopt; // past the end: the byte 0
+            return std::nullopt;
         return systemReason(error);
     }
-    value = read == 1 ? byte : 0;
     return std::nullopt;
 }
 

@@ -115,11 +115,10 @@ ReadOutcome readPortByte(std::int32_t port, const std::string &path, WhenMissing
 {
     ReadOutcome outcome;
     std::uint64_t offset = 0;
-    if (auto reason = portOffset(port, offset)) {
-        outcome.error = AccessError{path, *reason};
-        return outcome;
-    }
-    if (auto reason = readFileByte(path.c_str(), offset, outcome.value, whenMissing)) {
+    std::optional<std::string> reason = portOffset(port, offset);
+    if (!reason)
+        reason = readFileByte(path.c_str(), offset, outcome.value, whenMissing);
+    if (reason) {
         outcome.value = 0;
         outcome.error = AccessError{path, *reason};
     }

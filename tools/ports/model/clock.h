@@ -37,7 +37,6 @@ public:
     TimePoint now() override { return m_now; }
     std::chrono::system_clock::time_point wallNow() override;
     void sleepFor(Duration d) override;
-    void advance(Duration d) { sleepFor(d); }
 
     // Time elapsed since the clock was made.
     Duration elapsed() const { return m_now.time_since_epoch(); }

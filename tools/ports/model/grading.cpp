@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
 namespace bexen::ports {
 
 namespace {
+
+// A car drives off once its light has been green this long.
+constexpr Clock::Duration kDriveOff{1'000};
 
 std::string expected(const Expectation &e)
 {

@@ -14,9 +14,6 @@
 
 namespace bexen::ports {
 
-// A car drives off once its light has been green this long.
-inline constexpr Clock::Duration kDriveOff{1'000};
-
 struct GradeFailure {
     Clock::Duration at;
     std::string what; // "the car at light 4 waited 30.1 s and its light never turned green (...)"

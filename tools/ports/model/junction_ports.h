@@ -7,13 +7,11 @@
 #include "model/port_view.h"
 #include "port_channel.h"
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 
 namespace bexen::ports {
 

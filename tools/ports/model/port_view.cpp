@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "model/port_view.h"
 
+#include <bitset>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -24,13 +25,10 @@ bool carWaiting(std::uint8_t sensors, int light)
 
 std::string sensorBits(std::uint8_t sensors)
 {
-    std::string bits(8, '0');
-    for (int bit = 0; bit < 8; ++bit) {
-        if (sensors >> bit & 1u)
-            bits[static_cast<std::size_t>(7 - bit)] = '1';
-    }
-    return bits;
+    return std::bitset<8>(sensors).to_string();
 }
+
+namespace {
 
 std::string describeSensors(std::uint8_t sensors)
 {
@@ -49,6 +47,8 @@ std::string describeSensors(std::uint8_t sensors)
         text += "cars waiting at lights " + joinedList(waiting, "and");
     return text;
 }
+
+} // namespace
 
 std::string describePort(std::int32_t port, const JunctionState &state)
 {

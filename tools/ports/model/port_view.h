@@ -3,11 +3,9 @@
 
 #include "junction_facts.h"
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace bexen::ports {
 
@@ -23,9 +21,8 @@ bool carWaiting(std::uint8_t sensors, int light);
 // "00000101": bit 7 first, as an engineer writes a byte.
 std::string sensorBits(std::uint8_t sensors);
 
-// "sensors (port 150): 5 = 00000101, cars waiting at lights 1 and 3"
-std::string describeSensors(std::uint8_t sensors);
-// The line for one of kJunctionPorts: the sensors as above, or "light 1 (port 160): 4 green".
+// The line for one of kJunctionPorts: "sensors (port 150): 5 = 00000101, cars waiting at lights
+// 1 and 3", or "light 1 (port 160): 4 green".
 std::string describePort(std::int32_t port, const JunctionState &state);
 
 // "2026-12-08 14:03:07.412" in the local time zone: the stamp of every watch line.

@@ -120,7 +120,6 @@ std::optional<std::string> parseTimed(const std::vector<std::string_view> &words
         if (auto error = parseScriptStep(words, r.previous, step))
             return error;
         step.line = line;
-        step.text = joinWords(words);
         r.scenario.steps.push_back(std::move(step));
     } else if (kind == "car") {
         if (words.size() < 3)

@@ -41,37 +41,17 @@ std::vector<std::string_view> splitLines(std::string_view text)
     return lines;
 }
 
-namespace {
-
-std::vector<std::string_view> splitWords(std::string_view line)
-{
-    std::vector<std::string_view> words;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-            ++i;
-        std::size_t j = i;
-        while (j < line.size() && line[j] != ' ' && line[j] != '\t')
-            ++j;
-        if (j > i)
-            words.push_back(line.substr(i, j - i));
-        i = j;
-    }
-    return words;
-}
-
-std::optional<int> parseLightNumber(std::string_view text)
-{
-    return parseWholeNumberAs<int>(text, 1, kLightCount);
-}
-
-} // namespace
-
 std::vector<std::string_view> scriptWords(std::string_view line)
 {
-    if (const auto hash = line.find('#'); hash != std::string_view::npos)
-        line = line.substr(0, hash);
-    return splitWords(line);
+    constexpr std::string_view blanks = " \t";
+    line = line.substr(0, line.find('#'));
+    std::vector<std::string_view> words;
+    for (auto start = line.find_first_not_of(blanks); start != std::string_view::npos;) {
+        const auto end = line.find_first_of(blanks, start);
+        words.push_back(line.substr(start, end - start));
+        start = line.find_first_not_of(blanks, end);
+    }
+    return words;
 }
 
 std::string joinWords(const std::vector<std::string_view> &words)
@@ -109,7 +89,7 @@ std::optional<std::string> parseScriptStep(const std::vector<std::string_view> &
         return std::string(kind == "sensor" ? "sensor needs a light number 1 to 4 and on or off"
                                             : "light needs a light number 1 to 4 and a value 0 to 255");
     }
-    const auto light = parseLightNumber(words[2]);
+    const auto light = parseWholeNumberAs<int>(words[2], 1, kLightCount);
     if (!light)
         return "light number " + quoteArgument(words[2]) + " is not 1 to 4";
     if (kind == "sensor") {
@@ -128,6 +108,7 @@ std::optional<std::string> parseScriptStep(const std::vector<std::string_view> &
     }
     if (words.size() > 4)
         return "unexpected " + quoteArgument(words[4]) + " after the step";
+    step.text = joinWords(words);
     return std::nullopt;
 }
 
@@ -144,12 +125,7 @@ std::optional<std::string> readScriptLine(std::string_view line, Clock::Duration
     const auto words = scriptWords(line);
     if (words.empty())
         return std::nullopt;
-    PlayStep read{};
-    if (auto error = parseScriptStep(words, previous, read))
-        return error;
-    read.text = joinWords(words);
-    step = std::move(read);
-    return std::nullopt;
+    return parseScriptStep(words, previous, step.emplace());
 }
 
 std::optional<std::string> readRecordingRow(std::string_view line, Clock::Duration previous,
@@ -161,7 +137,7 @@ std::optional<std::string> readRecordingRow(std::string_view line, Clock::Durati
     const auto comma2 = comma1 == std::string_view::npos ? comma1 : line.find(',', comma1 + 1);
     if (comma2 == std::string_view::npos || line.find(',', comma2 + 1) != std::string_view::npos)
         return std::string("a row is time_s,port,value");
-    PlayStep read{};
+    PlayStep &read = step.emplace();
     if (auto error = parseStepTime(line.substr(0, comma1), previous, read.at))
         return error;
     const std::string_view portText = line.substr(comma1 + 1, comma2 - comma1 - 1);
@@ -176,7 +152,6 @@ std::optional<std::string> readRecordingRow(std::string_view line, Clock::Durati
     read.mask = kWholeByte;
     read.value = *value;
     read.text = "port " + std::string(portText) + " " + std::string(valueText);
-    step = std::move(read);
     return std::nullopt;
 }
 
@@ -205,17 +180,8 @@ ParsedPlay readSteps(const std::vector<std::string_view> &lines, std::size_t fir
 
 bool isRecording(std::string_view text)
 {
-    const auto newline = text.find('\n');
-    std::string_view first = text.substr(0, newline);
-    if (first.ends_with('\r'))
-        first.remove_suffix(1);
-    return first == kCsvHeader;
-}
-
-std::string describeStep(const PlayStep &step, std::uint8_t written)
-{
-    return "line " + std::to_string(step.line) + ": " + step.text + "; port "
-            + std::to_string(step.port) + " = " + std::to_string(written);
+    const auto first = splitLines(text.substr(0, text.find('\n')));
+    return !first.empty() && first[0] == kCsvHeader;
 }
 
 } // namespace
@@ -263,9 +229,8 @@ std::string describeError(const std::string &path, const ScriptError &error)
     return where + ": " + error.what;
 }
 
-StepTimeline::StepTimeline(std::vector<PlayStep> steps, Clock::Duration hold)
+StepTimeline::StepTimeline(std::vector<PlayStep> steps)
     : m_steps(std::move(steps))
-    , m_hold(hold)
 {
 }
 
@@ -291,7 +256,7 @@ Clock::Duration StepTimeline::nextDue() const
     for (const auto &[key, value] : signalsOf(step)) {
         const auto it = m_history.find(key);
         if (it != m_history.end() && it->second.value != value)
-            due = std::max(due, it->second.changedAt + m_hold);
+            due = std::max(due, it->second.changedAt + kShortestShown);
     }
     return due;
 }
@@ -305,10 +270,8 @@ std::uint8_t StepTimeline::carryOut(JunctionPorts &ports, Clock::Duration now)
         byte = static_cast<std::uint8_t>((ports.read(step.port) & ~step.mask) | step.value);
     ports.write(step.port, byte);
     for (const auto &[key, value] : signalsOf(step)) {
-        auto it = m_history.find(key);
-        if (it == m_history.end())
-            m_history.emplace(key, SignalHistory{value, now});
-        else if (it->second.value != value)
+        const auto [it, first] = m_history.try_emplace(key, SignalHistory{value, now});
+        if (!first && it->second.value != value)
             it->second = SignalHistory{value, now};
     }
     m_previousDue = due;
@@ -324,10 +287,10 @@ void StepTimeline::insert(PlayStep step)
 }
 
 PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<PlayStep> &steps,
-                      std::ostream &log, const std::function<bool()> &stop, Clock::Duration hold)
+                      std::ostream &log, const std::function<bool()> &stop)
 {
     PlayOutcome outcome;
-    StepTimeline timeline(steps, hold);
+    StepTimeline timeline(steps);
     const Clock::TimePoint start = clock.now();
     while (!timeline.done()) {
         const PlayStep &step = timeline.next();
@@ -341,10 +304,11 @@ PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<Play
         const PlayStep done = step; // the timeline moves on past it
         const Clock::Duration late = due - done.at;
         const std::uint8_t byte = timeline.carryOut(ports, clock.now() - start);
-        log << formatSeconds(clock.now() - start) << " s  " << describeStep(done, byte);
+        log << formatSeconds(clock.now() - start) << " s  line " << done.line << ": " << done.text
+            << "; port " << done.port << " = " << static_cast<int>(byte);
         if (late > Clock::Duration::zero())
             log << " (" << formatSeconds(late) << " s late, so the change before it is held "
-                << formatSeconds(hold) << " s)";
+                << formatSeconds(kShortestShown) << " s)";
         log << std::endl;
         ++outcome.done;
     }

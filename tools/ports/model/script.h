@@ -56,7 +56,8 @@ ParsedPlay parsePlayText(std::string_view text);
 
 // The pieces of the script grammar that a scenario file extends: its lines, the words of one line
 // (the comment cut off), a step's TIME (never before `previous`), and a sensor or light step
-// (`words` begin with its TIME). Each error says what is wrong with the line.
+// (`words` begin with its TIME; the step's text is the words joined). Each error says what is
+// wrong with the line.
 std::vector<std::string_view> splitLines(std::string_view text);
 std::vector<std::string_view> scriptWords(std::string_view line);
 std::optional<std::string> parseStepTime(std::string_view word, Clock::Duration previous,
@@ -73,12 +74,12 @@ std::optional<std::string> readPlayFile(const std::string &path, std::string &te
 std::string describeError(const std::string &path, const ScriptError &error);
 
 // The steps still to come, in order, each due at its time from the start; one that would change
-// a sensor bit or a light sooner than `hold` after that signal's previous change is due when the
-// hold is over, and the steps after it keep their order. play runs one to its end; test adds the
-// departures of its cars while it runs.
+// a sensor bit or a light sooner than kShortestShown after that signal's previous change is due
+// when the hold is over, and the steps after it keep their order. play runs one to its end; test
+// adds the departures of its cars while it runs.
 class StepTimeline {
 public:
-    explicit StepTimeline(std::vector<PlayStep> steps, Clock::Duration hold = kShortestShown);
+    explicit StepTimeline(std::vector<PlayStep> steps);
 
     bool done() const { return m_next == m_steps.size(); }
     const PlayStep &next() const { return m_steps[m_next]; }
@@ -102,7 +103,6 @@ private:
 
     std::vector<PlayStep> m_steps;
     std::size_t m_next = 0;
-    Clock::Duration m_hold;
     Clock::Duration m_previousDue{};
     std::map<Signal, SignalHistory> m_history;
 };
@@ -112,11 +112,9 @@ struct PlayOutcome {
     bool stopped = false;
 };
 
-// Carries out the steps at their times. A step that would change a sensor or a light sooner than
-// `hold` after the previous change of that same sensor or light waits until the hold is over;
-// later steps keep their order. Throws PortFailure when the port file fails.
+// Carries out the steps at their times, held as StepTimeline holds them. Throws PortFailure when
+// the port file fails.
 PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<PlayStep> &steps,
-                      std::ostream &log, const std::function<bool()> &stop,
-                      Clock::Duration hold = kShortestShown);
+                      std::ostream &log, const std::function<bool()> &stop);
 
 } // namespace bexen::ports

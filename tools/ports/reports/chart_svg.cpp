@@ -21,6 +21,7 @@ constexpr double kPlotRight = 1170;
 constexpr double kLabelRight = kPlotLeft - 12;
 constexpr double kMarksTop = 62; // the rows of violation marks
 constexpr double kMarkPitch = 16;
+constexpr double kFirstMarkCentre = kMarksTop + kMarkPitch / 2;
 // Marks closer than this would hide one another: the later one goes a row lower.
 constexpr double kMarkClearance = 14;
 constexpr int kMarkRows = 3;
@@ -43,29 +44,29 @@ constexpr std::array<std::string_view, 5> kLightFills{"#2b2b2b", kRedFill, "url(
                                                       kYellowFill, "#2f9e44"};
 constexpr std::string_view kOutOfRangeFill = "url(#out-of-range)";
 
-struct RuleStyle {
-    Rule rule;
+struct MarkStyle {
     std::string_view id; // the mark's class
     std::string_view colour;
     std::string_view shape; // a path drawn from the mark's centre
 };
 
+struct RuleStyle {
+    Rule rule;
+    MarkStyle mark;
+};
+
 // Each rule a colour and a shape of its own, so marks that fall together still tell apart.
 constexpr std::array<RuleStyle, kRuleCount> kRuleStyles{{
-    {Rule::ValueOutOfRange, "value-out-of-range", "#b5179e", "m-6 -6h12v12h-12z"},
-    {Rule::BothRoadsMoving, "both-roads-moving", "#d00000", "m-7 -6h14l-7 12z"},
-    {Rule::IllegalChange, "illegal-change", "#f76707", "m0 -7l7 7l-7 7l-7 -7z"},
-    {Rule::CarLeftWaiting, "car-left-waiting", "#1864ab", "m-6 0a6 6 0 1 0 12 0a6 6 0 1 0 -12 0z"},
+    {Rule::ValueOutOfRange, {"value-out-of-range", "#b5179e", "m-6 -6h12v12h-12z"}},
+    {Rule::BothRoadsMoving, {"both-roads-moving", "#d00000", "m-7 -6h14l-7 12z"}},
+    {Rule::IllegalChange, {"illegal-change", "#f76707", "m0 -7l7 7l-7 7l-7 -7z"}},
+    {Rule::CarLeftWaiting, {"car-left-waiting", "#1864ab", "m-6 0a6 6 0 1 0 12 0a6 6 0 1 0 -12 0z"}},
 }};
 
 // A test's expectation that the lights did not meet: a cross, black, unlike any rule's mark.
-constexpr std::string_view kExpectationColour = "#212529";
-constexpr std::string_view kExpectationShape = "m-6 -4l2 -2l4 4l4 -4l2 2l-4 4l4 4l-2 2l-4 -4l-4 4l-2 -2l4 -4z";
-
-const RuleStyle &styleOf(Rule rule)
-{
-    return kRuleStyles[static_cast<std::size_t>(rule)];
-}
+constexpr MarkStyle kExpectationStyle{
+        "failed-expectation", "#212529",
+        "m-6 -4l2 -2l4 4l4 -4l2 2l-4 4l4 4l-2 2l-4 -4l-4 4l-2 -2l4 -4z"};
 
 std::string_view lightFill(std::uint8_t value)
 {
@@ -82,17 +83,6 @@ std::string num(double value)
     while (text.find('.') != std::string::npos && (text.ends_with('0') || text.ends_with('.')))
         text.pop_back();
     return text == "-0" ? "0" : text;
-}
-
-// "12.5", "120", "0.05": a tick's label, seconds without trailing zeros.
-std::string secondsLabel(Clock::Duration d)
-{
-    std::string text = formatSeconds(d);
-    while (text.ends_with('0'))
-        text.pop_back();
-    if (text.ends_with('.'))
-        text.pop_back();
-    return text;
 }
 
 // A stretch of time over which one lane keeps one value.
@@ -121,14 +111,10 @@ std::vector<Span> spansOf(const ChartInput &in, const std::function<int(const Ju
     return spans;
 }
 
-// A violation inside the window, and the row of marks it is drawn in.
-struct ShownViolation {
-    const TimedViolation *violation;
-    int row;
-};
-
-struct ShownNote {
-    const TimedNote *note;
+// A violation or a failed expectation inside the window, and the row of marks it is drawn in.
+template<typename Event>
+struct Shown {
+    const Event *event;
     int row;
 };
 
@@ -150,14 +136,14 @@ public:
             rows = std::max(rows, row + 1);
             return row;
         };
-        for (const TimedViolation &v : in.violations) {
-            if (v.at >= in.from && v.at <= in.to)
-                m_shown.push_back({&v, placeMark(v.at)});
-        }
-        for (const TimedNote &n : in.failedExpectations) {
-            if (n.at >= in.from && n.at <= in.to)
-                m_notes.push_back({&n, placeMark(n.at)});
-        }
+        const auto placeMarks = [&](const auto &events, auto &shown) {
+            for (const auto &event : events) {
+                if (event.at >= in.from && event.at <= in.to)
+                    shown.push_back({&event, placeMark(event.at)});
+            }
+        };
+        placeMarks(in.violations, m_shown);
+        placeMarks(in.failedExpectations, m_notes);
         m_lightTop = kMarksTop + rows * kMarkPitch + 10;
         m_sensorTop = m_lightTop + kLightCount * kLightPitch + 14;
         m_lanesBottom = m_sensorTop + (kLightCount - 1) * kSensorPitch + kSensorHeight;
@@ -201,12 +187,12 @@ private:
         m_svg += ">" + xmlText(content) + "</text>\n";
     }
 
+    // A segment of a lane, with the words a pointer over it shows; without words, a legend's
+    // swatch.
     void rect(double x, double y, double width, double height, std::string_view fill,
-              std::string_view title, std::string_view attributes = {})
+              std::string_view title)
     {
-        m_svg += "<rect";
-        if (!attributes.empty())
-            m_svg += " " + std::string(attributes);
+        m_svg += title.empty() ? "<rect" : "<rect class=\"segment\"";
         m_svg += " x=\"" + num(x) + "\" y=\"" + num(y) + "\" width=\"" + num(width) + "\" height=\""
                 + num(height) + "\" fill=\"" + std::string(fill) + "\"";
         if (title.empty())
@@ -224,13 +210,17 @@ private:
         m_svg += "/>\n";
     }
 
-    void mark(std::string_view shape, std::string_view colour, double x, double y)
+    void mark(const MarkStyle &style, double x, double y)
     {
-        m_svg += "<path d=\"M" + num(x) + " " + num(y) + std::string(shape) + "\" fill=\""
-                + std::string(colour) + "\" stroke=\"#ffffff\" stroke-width=\"1\"/>\n";
+        m_svg += "<path d=\"M" + num(x) + " " + num(y) + std::string(style.shape) + "\" fill=\""
+                + std::string(style.colour) + "\" stroke=\"#ffffff\" stroke-width=\"1\"/>\n";
     }
 
-    void mark(const RuleStyle &style, double x, double y) { mark(style.shape, style.colour, x, y); }
+    // A group, and the words a pointer over any part of it shows.
+    void group(const std::string &attributes, const std::string &title)
+    {
+        m_svg += "<g " + attributes + ">\n<title>" + xmlText(title) + "</title>\n";
+    }
 
     void drawDefinitions()
     {
@@ -261,7 +251,8 @@ private:
         if (!m_notes.empty())
             line += "; " + std::to_string(m_notes.size())
                     + (m_notes.size() == 1 ? " failed expectation" : " failed expectations");
-        line += " (checked as watch --check does, a car waiting at most " + secondsLabel(m_in.maxWait) + " s)";
+        line += " (checked as watch --check does, a car waiting at most "
+                + formatShortSeconds(m_in.maxWait) + " s)";
         text(kPlotLeft, 46, line, "fill=\"#444444\"");
     }
 
@@ -289,10 +280,8 @@ private:
         for (int light = 1; light <= kLightCount; ++light) {
             const double top = m_lightTop + (light - 1) * kLightPitch;
             const Road road = light % 2 == 1 ? Road::EastWest : Road::NorthSouth;
-            const std::string id = "light-" + std::to_string(light);
-            m_svg += "<g id=\"" + id + "\" class=\"lane light\">\n<title>"
-                    + xmlText(lightLabel(light) + ", " + std::string(roadName(road)) + " road")
-                    + "</title>\n";
+            group("id=\"light-" + std::to_string(light) + "\" class=\"lane light\"",
+                  lightLabel(light) + ", " + std::string(roadName(road)) + " road");
             text(kLabelRight, top + 12, lightLabel(light), "text-anchor=\"end\" font-weight=\"bold\"");
             text(kLabelRight, top + 26, std::string(roadName(road)) + " road",
                  "text-anchor=\"end\" fill=\"#555555\" font-size=\"11\"");
@@ -301,8 +290,7 @@ private:
                 const auto value = static_cast<std::uint8_t>(span.value);
                 rect(xOf(span.from), top, xOf(span.to) - xOf(span.from), kLightHeight, lightFill(value),
                      "light " + std::to_string(light) + ": " + lightValueText(value) + " from "
-                             + secondsText(span.from) + " to " + secondsText(span.to),
-                     "class=\"segment\"");
+                             + secondsText(span.from) + " to " + secondsText(span.to));
             }
             m_svg += "</g>\n";
         }
@@ -312,10 +300,9 @@ private:
     {
         for (int light = 1; light <= kLightCount; ++light) {
             const double top = m_sensorTop + (light - 1) * kSensorPitch;
-            m_svg += "<g id=\"sensor-" + std::to_string(light) + "\" class=\"lane sensor\">\n<title>"
-                    + xmlText("sensor of light " + std::to_string(light) + ": bit "
-                              + std::to_string(light - 1) + " of port 150, set while a car waits")
-                    + "</title>\n";
+            group("id=\"sensor-" + std::to_string(light) + "\" class=\"lane sensor\"",
+                  "sensor of light " + std::to_string(light) + ": bit " + std::to_string(light - 1)
+                          + " of port 150, set while a car waits");
             text(kLabelRight, top + 11, "car at light " + std::to_string(light) + " (port 150, bit "
                          + std::to_string(light - 1) + ")", "text-anchor=\"end\"");
             // The lane's own line, so an empty lane still reads as "no car".
@@ -329,8 +316,7 @@ private:
                     continue;
                 rect(xOf(span.from), top, xOf(span.to) - xOf(span.from), kSensorHeight, kCarFill,
                      "car waiting at light " + std::to_string(light) + " from " + secondsText(span.from)
-                             + " to " + secondsText(span.to),
-                     "class=\"segment\"");
+                             + " to " + secondsText(span.to));
             }
             m_svg += "</g>\n";
         }
@@ -338,11 +324,12 @@ private:
 
     void drawAxis()
     {
-        m_svg += "<g id=\"axis\">\n<title>time in seconds from the start of the recording</title>\n";
+        group("id=\"axis\"", "time in seconds from the start of the recording");
         line(kPlotLeft, m_axisY, kPlotRight, m_axisY, kAxisStroke);
         for (Clock::Duration t : ticks()) {
             line(xOf(t), m_axisY, xOf(t), m_axisY + 5, kAxisStroke);
-            text(xOf(t), m_axisY + 18, secondsLabel(t), "class=\"tick\" text-anchor=\"middle\"");
+            text(xOf(t), m_axisY + 18, formatShortSeconds(t),
+                 "class=\"tick\" text-anchor=\"middle\"");
         }
         text((kPlotLeft + kPlotRight) / 2, m_axisY + 36, "time (s)", "text-anchor=\"middle\" fill=\"#444444\"");
         m_svg += "</g>\n";
@@ -351,33 +338,29 @@ private:
     void drawViolations()
     {
         m_svg += "<g id=\"violations\">\n";
-        const double firstRow = kMarksTop + kMarkPitch / 2;
-        text(kLabelRight, firstRow + 4, "violations", "text-anchor=\"end\" font-weight=\"bold\"");
+        text(kLabelRight, kFirstMarkCentre + 4, "violations",
+             "text-anchor=\"end\" font-weight=\"bold\"");
         if (m_shown.empty() && m_notes.empty())
-            text(kPlotLeft + 4, firstRow + 4, "none", "fill=\"#2f9e44\"");
-        for (const auto &[n, row] : m_notes) {
-            const double centre = firstRow + row * kMarkPitch;
-            const double x = xOf(n->at);
-            m_svg += "<g class=\"violation failed-expectation\">\n<title>"
-                    + xmlText(secondsText(n->at) + ": " + n->text) + "</title>\n";
-            line(x, centre, x, m_lanesBottom,
-                 "stroke=\"" + std::string(kExpectationColour) + "\" stroke-width=\"1.5\" stroke-dasharray=\"2 3\"");
-            mark(kExpectationShape, kExpectationColour, x, centre);
-            m_svg += "</g>\n";
-        }
+            text(kPlotLeft + 4, kFirstMarkCentre + 4, "none", "fill=\"#2f9e44\"");
+        for (const auto &[n, row] : m_notes)
+            drawMark(kExpectationStyle, "2 3", n->at, n->text, row);
         for (const auto &[v, row] : m_shown) {
-            const RuleStyle &style = styleOf(v->violation.rule);
-            const double centre = firstRow + row * kMarkPitch;
-            const double x = xOf(v->at);
-            m_svg += "<g class=\"violation " + std::string(style.id) + "\">\n<title>"
-                    + xmlText(secondsText(v->at) + ": " + std::string(ruleName(v->violation.rule)) + ": "
-                              + v->violation.detail)
-                    + "</title>\n";
-            line(x, centre, x, m_lanesBottom,
-                 "stroke=\"" + std::string(style.colour) + "\" stroke-width=\"1.5\" stroke-dasharray=\"4 3\"");
-            mark(style, x, centre);
-            m_svg += "</g>\n";
+            drawMark(kRuleStyles[static_cast<std::size_t>(v->violation.rule)].mark, "4 3", v->at,
+                     std::string(ruleName(v->violation.rule)) + ": " + v->violation.detail, row);
         }
+        m_svg += "</g>\n";
+    }
+
+    // A mark in its row, and a dashed line from it down through the lanes at its moment.
+    void drawMark(const MarkStyle &style, std::string_view dashes, Clock::Duration at,
+                  const std::string &what, int row)
+    {
+        const double centre = kFirstMarkCentre + row * kMarkPitch;
+        const double x = xOf(at);
+        group("class=\"violation " + std::string(style.id) + "\"", secondsText(at) + ": " + what);
+        line(x, centre, x, m_lanesBottom, "stroke=\"" + std::string(style.colour)
+                     + "\" stroke-width=\"1.5\" stroke-dasharray=\"" + std::string(dashes) + "\"");
+        mark(style, x, centre);
         m_svg += "</g>\n";
     }
 
@@ -408,14 +391,14 @@ private:
         text(kLabelRight, y + 10, "violations", "text-anchor=\"end\" font-weight=\"bold\"");
         x = kPlotLeft;
         for (const RuleStyle &style : kRuleStyles) {
-            const auto count = std::count_if(m_shown.begin(), m_shown.end(), [&](const ShownViolation &v) {
-                return v.violation->violation.rule == style.rule;
+            const auto count = std::count_if(m_shown.begin(), m_shown.end(), [&](const Shown<TimedViolation> &v) {
+                return v.event->violation.rule == style.rule;
             });
-            mark(style, x + 9, y + 6);
+            mark(style.mark, x + 9, y + 6);
             x = legendEntry(x, y, std::string(ruleName(style.rule)) + ": " + std::to_string(count));
         }
         if (!m_notes.empty()) {
-            mark(kExpectationShape, kExpectationColour, x + 9, y + 6);
+            mark(kExpectationStyle, x + 9, y + 6);
             legendEntry(x, y, "failed expectation: " + std::to_string(m_notes.size()));
         }
         m_svg += "</g>\n";
@@ -423,8 +406,8 @@ private:
 
     const ChartInput &m_in;
     double m_scale;
-    std::vector<ShownViolation> m_shown;
-    std::vector<ShownNote> m_notes;
+    std::vector<Shown<TimedViolation>> m_shown;
+    std::vector<Shown<TimedNote>> m_notes;
     // The rows of marks take what room they need; everything below follows them.
     double m_lightTop;
     double m_sensorTop;
