@@ -31,7 +31,6 @@ inline constexpr int kFormFontHundredthsOfPoint = 825;
 inline constexpr int kNumberFontHundredthsOfPoint = 1200;
 
 inline constexpr int kFormFontPixels = fontPixels(kFormFontHundredthsOfPoint);
-inline constexpr int kNumberFontPixels = fontPixels(kNumberFontHundredthsOfPoint);
 
 inline constexpr int kTimer1IntervalMs = 100;
 
@@ -323,14 +322,11 @@ consteval std::array<ControlRef, kTabStopCount> tabOrder()
         stops[n++] = {kCheckBoxes[i].tabIndex, {Table::CheckBoxes, i}};
     for (std::size_t i = 0; i < std::size(kPictureBoxes); ++i)
         stops[n++] = {kPictureBoxes[i].tabIndex, {Table::PictureBoxes, i}};
-    std::sort(stops.begin(), stops.end(),
-              [](const Stop &a, const Stop &b) { return a.tabIndex < b.tabIndex; });
+    std::ranges::sort(stops, {}, &Stop::tabIndex);
+    if (std::ranges::adjacent_find(stops, {}, &Stop::tabIndex) != stops.end())
+        throw "two controls share a tab index";
     std::array<ControlRef, kTabStopCount> order{};
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i > 0 && stops[i].tabIndex == stops[i - 1].tabIndex)
-            throw "two controls share a tab index";
-        order[i] = stops[i].control;
-    }
+    std::ranges::transform(stops, order.begin(), &Stop::control);
     return order;
 }
 
@@ -339,11 +335,7 @@ inline constexpr std::array<ControlRef, kTabStopCount> kTabOrder = tabOrder();
 // Where a control stands in kTabOrder; kTabStopCount for a control that never takes the focus.
 constexpr std::size_t tabPosition(ControlRef control)
 {
-    for (std::size_t i = 0; i < kTabOrder.size(); ++i) {
-        if (kTabOrder[i] == control)
-            return i;
-    }
-    return kTabStopCount;
+    return static_cast<std::size_t>(std::ranges::find(kTabOrder, control) - kTabOrder.begin());
 }
 
 } // namespace bexen::panel

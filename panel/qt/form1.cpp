@@ -43,10 +43,11 @@ QColor shade(Colour which)
     return colour(which, QApplication::palette());
 }
 
+// Where `row` of `rows`, the table `table`, stands in the tab order.
 template <typename Row, std::size_t N>
-ControlRef refOf(Table table, const Row (&rows)[N], const Row &row)
+std::size_t tabPositionOf(Table table, const Row (&rows)[N], const Row &row)
 {
-    return {table, static_cast<std::size_t>(&row - rows)};
+    return tabPosition({table, static_cast<std::size_t>(&row - rows)});
 }
 
 void paintWith(QWidget &widget, QPalette::ColorRole role, const QColor &value)
@@ -54,6 +55,15 @@ void paintWith(QWidget &widget, QPalette::ColorRole role, const QColor &value)
     QPalette palette = widget.palette();
     palette.setColor(role, value);
     widget.setPalette(palette);
+}
+
+// A kind of label's font at a size of `pixels`, made from the form's as Windows makes it.
+QFont labelFont(QFont font, LabelFont kind, int pixels)
+{
+    font.setPixelSize(pixels);
+    font.setBold(kind == LabelFont::BoldNumber);
+    font.setUnderline(kind == LabelFont::Underlined);
+    return font;
 }
 
 CheckValue checkValueOf(Qt::CheckState state)
@@ -135,7 +145,7 @@ void Form1::buildTextBoxes()
         connect(box, &QLineEdit::textChanged, this, [this, which = row.box](const QString &now) {
             m_tick.textChanged(which, now.toStdString());
         });
-        registerFocusable(refOf(Table::TextBoxes, kTextBoxes, row), box);
+        m_tabStops.at(tabPositionOf(Table::TextBoxes, kTextBoxes, row)) = box;
     }
 }
 
@@ -163,7 +173,7 @@ void Form1::buildCheckBoxes()
             });
             box->setAccessibleName(toQString(sensorName(row.index)));
         }
-        registerFocusable(refOf(Table::CheckBoxes, kCheckBoxes, row), box);
+        m_tabStops.at(tabPositionOf(Table::CheckBoxes, kCheckBoxes, row)) = box;
     }
 }
 
@@ -175,7 +185,7 @@ void Form1::buildPictureBoxes()
         box->setAccessibleName(toQString(row.spoken));
         box->setGeometry(toQRect(row.at.toPixels()));
         paintWith(*box, QPalette::Window, shade(row.back));
-        registerFocusable(refOf(Table::PictureBoxes, kPictureBoxes, row), box);
+        m_tabStops.at(tabPositionOf(Table::PictureBoxes, kPictureBoxes, row)) = box;
     }
 }
 
@@ -206,12 +216,10 @@ void Form1::buildLabels()
     const int dpi = qRound(kLayoutDpi * devicePixelRatioF());
     std::array<int, 3> fittedPixels{};
     for (const LabelFont kind : {LabelFont::Default, LabelFont::BoldNumber, LabelFont::Underlined}) {
-        QFont measured = font();
-        measured.setBold(kind == LabelFont::BoldNumber);
         const QImage onePixelPerPixel(1, 1, QImage::Format_RGB32);
         const auto widthIn = [&](int pixels, std::string_view text) {
-            measured.setPixelSize(pixels);
-            return QFontMetrics(measured, &onePixelPerPixel).horizontalAdvance(toQString(text));
+            return QFontMetrics(labelFont(font(), kind, pixels), &onePixelPerPixel)
+                    .horizontalAdvance(toQString(text));
         };
         fittedPixels.at(static_cast<std::size_t>(kind)) =
                 fittedFontPixels(hundredthsOf(kind), dpi, captionsIn(kind), widthIn);
@@ -224,24 +232,10 @@ void Form1::buildLabels()
         label->setForegroundRole(QPalette::WindowText);
         paintWith(*label, QPalette::Window, shade(row.back));
         paintWith(*label, QPalette::WindowText, shade(row.fore));
-        if (row.font != LabelFont::Default) {
-            QFont font = label->font();
-            if (row.font == LabelFont::BoldNumber) {
-                font.setPixelSize(kNumberFontPixels);
-                font.setBold(true);
-            } else {
-                font.setUnderline(true);
-            }
-            label->setFont(font);
-        }
+        label->setFont(labelFont(label->font(), row.font, fontPixels(hundredthsOf(row.font))));
         label->setFittedPixels(fittedPixels.at(static_cast<std::size_t>(row.font)));
         m_labels.at(static_cast<std::size_t>(row.number - 1)) = label;
     }
-}
-
-void Form1::registerFocusable(ControlRef control, QWidget *widget)
-{
-    m_tabStops.at(tabPosition(control)) = widget;
 }
 
 void Form1::chainTabOrder()

@@ -49,7 +49,6 @@ private:
     void buildLabels();
     void chainTabOrder();
     void describeLight(int image18Index, const std::string &name);
-    void registerFocusable(ControlRef control, QWidget *widget);
 
     void showText(poll::TextBox box, std::string_view text) override;
     void showLightPicture(int image18Index, int value) override;
