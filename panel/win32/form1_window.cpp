@@ -112,9 +112,9 @@ Form1Window *formOf(HWND hwnd)
     return reinterpret_cast<Form1Window *>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-// The messages of a child that paints all of itself, on the screen and into any DC.
+// The messages of a window that paints all of itself, on the screen and into any DC.
 template <typename Paint>
-LRESULT paintedChild(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, const Paint &paint)
+LRESULT paintedWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, const Paint &paint)
 {
     switch (message) {
     case WM_ERASEBKGND:
@@ -208,17 +208,16 @@ LRESULT Form1Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 {
     switch (message) {
         HANDLE_MSG(hwnd, WM_CREATE, OnCreate);
-        HANDLE_MSG(hwnd, WM_ERASEBKGND, OnEraseBkgnd);
-        HANDLE_MSG(hwnd, WM_PAINT, OnPaint);
         HANDLE_MSG(hwnd, WM_TIMER, OnTimer);
         HANDLE_MSG(hwnd, WM_COMMAND, OnCommand);
         HANDLE_MSG(hwnd, WM_CTLCOLOREDIT, OnCtlColor);
         HANDLE_MSG(hwnd, WM_DRAWITEM, OnDrawItem);
         HANDLE_MSG(hwnd, WM_SYSCOLORCHANGE, OnSysColorChange);
         HANDLE_MSG(hwnd, WM_DESTROY, OnDestroy);
+    case WM_ERASEBKGND:
+    case WM_PAINT:
     case WM_PRINTCLIENT:
-        OnPrintClient(hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
+        return paintedWindow(hwnd, message, wParam, lParam, [this](HDC dc) { PaintContent(dc); });
     case WM_DPICHANGED:
         OnDpiChanged(hwnd, HIWORD(wParam), reinterpret_cast<const RECT *>(lParam));
         return 0;
@@ -355,15 +354,14 @@ void Form1Window::chainTabOrder() const
     // The dialog manager moves the focus in Z order, so the stops go to the bottom one after the
     // other in their tab order; the labels and images, which never take the focus, then go below
     // them all, as windowless controls would lie beneath the rest.
-    std::vector<HWND> stops;
+    const auto toBottom = [](HWND control) {
+        ::SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    };
     for (const ControlRef &stop : kTabOrder)
-        stops.push_back(::GetDlgItem(m_hwnd, controlId(stop.table, stop.row)));
-    constexpr UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-    for (const HWND stop : stops)
-        ::SetWindowPos(stop, HWND_BOTTOM, 0, 0, 0, 0, keep);
+        toBottom(::GetDlgItem(m_hwnd, controlId(stop.table, stop.row)));
     for (const Placed &placed : m_placed) {
-        if (std::find(stops.begin(), stops.end(), placed.hwnd) == stops.end())
-            ::SetWindowPos(placed.hwnd, HWND_BOTTOM, 0, 0, 0, 0, keep);
+        if ((::GetWindowLongPtrW(placed.hwnd, GWL_STYLE) & WS_TABSTOP) == 0)
+            toBottom(placed.hwnd);
     }
 }
 
@@ -429,16 +427,11 @@ OwnedFont Form1Window::fittedFont(LabelFont kind) const
     return makeFont(kind, pixels);
 }
 
-OwnedFont Form1Window::layoutFont(LabelFont kind) const
-{
-    return makeFont(kind, fontPixels(hundredthsOf(kind), kLayoutDpi));
-}
-
 void Form1Window::makeFonts()
 {
     for (const LabelFont kind : {LabelFont::Default, LabelFont::BoldNumber, LabelFont::Underlined}) {
         const auto i = static_cast<std::size_t>(kind);
-        m_layoutFonts.at(i) = layoutFont(kind);
+        m_layoutFonts.at(i) = makeFont(kind, fontPixels(hundredthsOf(kind), kLayoutDpi));
         m_fonts.at(i) = fittedFont(kind);
     }
 }
@@ -544,24 +537,7 @@ void Form1Window::fitTextBoxes()
     ::ReleaseDC(m_hwnd, dc);
 }
 
-BOOL Form1Window::OnEraseBkgnd(HWND, HDC)
-{
-    return TRUE; // PaintContent covers the whole client area
-}
-
-void Form1Window::OnPaint(HWND hwnd)
-{
-    PAINTSTRUCT ps;
-    const HDC dc = ::BeginPaint(hwnd, &ps);
-    PaintContent(dc);
-    ::EndPaint(hwnd, &ps);
-}
-
-void Form1Window::OnPrintClient(HWND, HDC dc)
-{
-    PaintContent(dc);
-}
-
+// Covers the whole client area, so the window has no background to erase.
 void Form1Window::PaintContent(HDC dc) const
 {
     RECT client;
@@ -721,7 +697,7 @@ LRESULT CALLBACK Form1Window::imageProc(HWND hwnd, UINT message, WPARAM wParam, 
         if (picture)
             paintPixels(dc, *picture, r);
     };
-    return paintedChild(hwnd, message, wParam, lParam, paint);
+    return paintedWindow(hwnd, message, wParam, lParam, paint);
 }
 
 LRESULT CALLBACK Form1Window::pictureBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -748,7 +724,7 @@ LRESULT CALLBACK Form1Window::pictureBoxProc(HWND hwnd, UINT message, WPARAM wPa
         ::InvalidateRect(hwnd, nullptr, FALSE); // the focus frame comes or goes
         return 0;
     }
-    return paintedChild(hwnd, message, wParam, lParam, paint);
+    return paintedWindow(hwnd, message, wParam, lParam, paint);
 }
 
 } // namespace bexen::panel::win32
