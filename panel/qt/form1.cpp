@@ -66,6 +66,14 @@ QFont labelFont(QFont font, LabelFont kind, int pixels)
     return font;
 }
 
+// What an image says, to a screen reader and in its tooltip.
+void describe(LightImage &image, const std::string &name)
+{
+    const QString words = toQString(name);
+    image.setAccessibleName(words);
+    image.setToolTip(words);
+}
+
 CheckValue checkValueOf(Qt::CheckState state)
 {
     switch (state) {
@@ -160,9 +168,9 @@ void Form1::buildCheckBoxes()
         paintWith(*box, QPalette::Window, shade(row.back));
         paintWith(*box, QPalette::WindowText, shade(row.fore));
         paintWith(*box, QPalette::ButtonText, shade(row.fore));
+        box->setAccessibleName(toQString(checkBoxName(row)));
         if (row.role == CheckRole::LegendSample) {
             m_check2 = box;
-            box->setAccessibleName(toQString(sampleSensorName()));
         } else {
             m_check1.at(static_cast<std::size_t>(row.index)) = box;
             // The tick reads the sensors from here, beside its own members, rather than from
@@ -171,7 +179,6 @@ void Form1::buildCheckBoxes()
             connect(box, &QCheckBox::stateChanged, this, [this, index = row.index](int state) {
                 m_check1Values.at(static_cast<std::size_t>(index)) = checkValueOf(Qt::CheckState(state));
             });
-            box->setAccessibleName(toQString(sensorName(row.index)));
         }
         m_tabStops.at(tabPositionOf(Table::CheckBoxes, kCheckBoxes, row)) = box;
     }
@@ -198,15 +205,11 @@ void Form1::buildImages()
         image->setObjectName(nameOf(row));
         image->setGeometry(toQRect(
                 TwipsRect{row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips}.toPixels()));
-        if (legend) {
+        if (legend)
             m_image11.at(index) = image;
-            const QString words = toQString(legendName(row.index));
-            image->setAccessibleName(words);
-            image->setToolTip(words);
-        } else {
+        else
             m_image18.at(index) = image;
-            describeLight(row.index, lightNotReadName(row.index));
-        }
+        describe(*image, imageName(row));
     }
 }
 
@@ -244,14 +247,6 @@ void Form1::chainTabOrder()
         QWidget::setTabOrder(m_tabStops[i - 1], m_tabStops[i]);
 }
 
-void Form1::describeLight(int image18Index, const std::string &name)
-{
-    const QString words = toQString(name);
-    LightImage *image = m_image18.at(static_cast<std::size_t>(image18Index));
-    image->setAccessibleName(words);
-    image->setToolTip(words);
-}
-
 void Form1::showText(poll::TextBox box, std::string_view text)
 {
     QLineEdit *edit = m_texts.at(static_cast<std::size_t>(box));
@@ -270,7 +265,7 @@ void Form1::showLightPicture(int image18Index, int value)
     // The legend image's own picture: one picture per value, shared by the legend and the lights.
     const QImage *legend = image11(value)->picture();
     if (image18(image18Index)->setPicture(legend))
-        describeLight(image18Index, lightName(image18Index, value));
+        describe(*image18(image18Index), lightName(image18Index, value));
 }
 
 QLineEdit *Form1::text(poll::TextBox box) const

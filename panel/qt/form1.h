@@ -48,7 +48,6 @@ private:
     void buildImages();
     void buildLabels();
     void chainTabOrder();
-    void describeLight(int image18Index, const std::string &name);
 
     void showText(poll::TextBox box, std::string_view text) override;
     void showLightPicture(int image18Index, int value) override;

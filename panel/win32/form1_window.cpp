@@ -284,8 +284,7 @@ void Form1Window::makeCheckBoxes()
                                    controlId(Table::CheckBoxes, i),
                                    {row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips});
         // A check box to screen readers, whatever draws it.
-        const std::wstring name =
-                widen(row.role == CheckRole::LegendSample ? sampleSensorName() : sensorName(row.index));
+        const std::wstring name = widen(checkBoxName(row));
         speakFor(box, {ROLE_SYSTEM_CHECKBUTTON, [name] { return name; }, [this, i] {
                            const CheckValue value = m_checked.at(i);
                            return STATE_SYSTEM_FOCUSABLE
@@ -324,9 +323,9 @@ void Form1Window::makeImages()
         // The image's window text is what it says, to a screen reader and in its tooltip.
         speakFor(image, {ROLE_SYSTEM_GRAPHIC, [image] { return windowText(image); },
                          [] { return long{STATE_SYSTEM_READONLY}; }});
-        const std::string name = legend ? legendName(row.index) : lightNotReadName(row.index);
-        ::SetWindowTextW(image, widen(name).c_str());
-        m_tooltips.add(image, widen(name));
+        const std::wstring name = widen(imageName(row));
+        ::SetWindowTextW(image, name.c_str());
+        m_tooltips.add(image, name);
     }
 }
 
