@@ -88,6 +88,8 @@ struct CheckBoxRow {
     Colour back;
     Colour fore;
     int tabIndex;
+
+    constexpr TwipsRect rect() const { return {at.x, at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips}; }
 };
 
 inline constexpr CheckBoxRow kCheckBoxes[] = {
@@ -138,6 +140,8 @@ struct ImageRow {
     ImageRole role;
     int index;
     TwipsPoint at;
+
+    constexpr TwipsRect rect() const { return {at.x, at.y, kImageWidthTwips, kImageHeightTwips}; }
 };
 
 inline constexpr ImageRow kImages[] = {

@@ -162,8 +162,7 @@ void Form1::buildCheckBoxes()
     for (const CheckBoxRow &row : kCheckBoxes) {
         auto *box = new SensorCheckBox(toQString(row.caption), this);
         box->setObjectName(nameOf(row));
-        box->setGeometry(toQRect(
-                TwipsRect{row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips}.toPixels()));
+        box->setGeometry(toQRect(row.rect().toPixels()));
         box->setBackgroundRole(QPalette::Window);
         paintWith(*box, QPalette::Window, shade(row.back));
         paintWith(*box, QPalette::WindowText, shade(row.fore));
@@ -203,8 +202,7 @@ void Form1::buildImages()
         const auto index = static_cast<std::size_t>(row.index);
         auto *image = new LightImage(legend ? &lightImage(row.index) : &blankLightImage(), this);
         image->setObjectName(nameOf(row));
-        image->setGeometry(toQRect(
-                TwipsRect{row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips}.toPixels()));
+        image->setGeometry(toQRect(row.rect().toPixels()));
         if (legend)
             m_image11.at(index) = image;
         else

@@ -281,8 +281,7 @@ void Form1Window::makeCheckBoxes()
     for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i) {
         const CheckBoxRow &row = kCheckBoxes[i];
         const HWND box = makeChild(L"BUTTON", row.caption, WS_TABSTOP | BS_OWNERDRAW, 0,
-                                   controlId(Table::CheckBoxes, i),
-                                   {row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips});
+                                   controlId(Table::CheckBoxes, i), row.rect());
         // A check box to screen readers, whatever draws it.
         const std::wstring name = widen(checkBoxName(row));
         speakFor(box, {ROLE_SYSTEM_CHECKBUTTON, [name] { return name; }, [this, i] {
@@ -314,8 +313,7 @@ void Form1Window::makeImages()
     for (std::size_t i = 0; i < std::size(kImages); ++i) {
         const ImageRow &row = kImages[i];
         const bool legend = row.role == ImageRole::Legend;
-        const HWND image = makeChild(kImageClass, "", 0, 0, controlId(Table::Images, i),
-                                     {row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips});
+        const HWND image = makeChild(kImageClass, "", 0, 0, controlId(Table::Images, i), row.rect());
         const pictures::Pixels &picture =
                 legend ? pictures::lightPicture(row.index) : pictures::blankLightPicture();
         ::SetWindowLongPtrW(image, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&picture));
