@@ -228,24 +228,19 @@ LRESULT Form1Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 BOOL Form1Window::OnCreate(HWND hwnd, LPCREATESTRUCT)
 {
-    m_dpi = windowDpi(hwnd);
-    m_junction = junctionFills(static_cast<int>(m_dpi));
     makeBrushes();
-    makeFonts();
-    makeIcons();
-
     makeTextBoxes();
     makeCheckBoxes();
     makePictureBoxes();
     makeImages();
     makeLabels();
-    makeFigures();
-    placeChildren();
     chainTabOrder();
 
-    // Made at the system's DPI; a window that opens on a monitor of another DPI takes its own.
-    const SIZE frame = frameSize(m_dpi);
-    ::SetWindowPos(hwnd, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // Made at the system's DPI; a window that opens on a monitor of another DPI takes its own,
+    // where it stands. Fonts, icons, figures and places are all made as for a change of DPI.
+    RECT frame;
+    ::GetWindowRect(hwnd, &frame);
+    OnDpiChanged(hwnd, windowDpi(hwnd), &frame);
 
     m_tick.emplace(*this, m_ports);
     ::SetTimer(hwnd, kTimer1Id, kTimer1IntervalMs, nullptr);
