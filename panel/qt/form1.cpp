@@ -89,8 +89,9 @@ CheckValue checkValueOf(Qt::CheckState state)
 
 } // namespace
 
-void registerFontSubstitutes()
+QFont formFont()
 {
+    // The nearest metric-compatible sans serifs stand in for "MS Sans Serif", which Linux lacks.
     static const bool registered = [] {
         QFont::insertSubstitutions(toQString(kFormFontFamily),
                                    {QStringLiteral("Microsoft Sans Serif"),
@@ -99,11 +100,6 @@ void registerFontSubstitutes()
         return true;
     }();
     Q_UNUSED(registered);
-}
-
-QFont formFont()
-{
-    registerFontSubstitutes();
     QFont font(toQString(kFormFontFamily));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(kFormFontPixels);

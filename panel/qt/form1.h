@@ -69,9 +69,6 @@ private:
     Form1Tick m_tick{*this, m_ports};
 };
 
-// Stands the nearest metric-compatible sans serif in for "MS Sans Serif", which Linux lacks.
-void registerFontSubstitutes();
-
 // The form's font, "MS Sans Serif" at 8.25 points, with its substitutes registered.
 QFont formFont();
 
