@@ -274,10 +274,8 @@ consteval std::array<std::size_t, Count> rowsOf(const Row (&table)[N], ElementOf
             throw "two rows hold one element";
         rows[static_cast<std::size_t>(element)] = i;
     }
-    for (const std::size_t row : rows) {
-        if (row == N)
-            throw "an element has no row";
-    }
+    if (std::ranges::find(rows, N) != rows.end())
+        throw "an element has no row";
     return rows;
 }
 
