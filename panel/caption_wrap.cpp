@@ -1,23 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "caption_wrap.h"
 
-#include <algorithm>
-
 namespace bexen::panel {
 namespace {
 
 constexpr char kBlank = ' ';
-
-std::string withoutTrailingBlanks(std::string line)
-{
-    line.erase(line.find_last_not_of(kBlank) + 1);
-    return line;
-}
-
-bool onlyBlanks(std::string_view line)
-{
-    return std::all_of(line.begin(), line.end(), [](char c) { return c == kBlank; });
-}
 
 } // namespace
 
@@ -30,7 +17,8 @@ std::vector<std::string> wrapCaption(std::string_view caption, const TextWidth &
         return textWidth(line + std::string(more)) <= boxWidth;
     };
     const auto breakLine = [&] {
-        lines.push_back(withoutTrailingBlanks(std::move(line)));
+        line.erase(line.find_last_not_of(kBlank) + 1); // the blanks before a break are dropped
+        lines.push_back(std::move(line));
         line.clear();
     };
 
@@ -50,7 +38,7 @@ std::vector<std::string> wrapCaption(std::string_view caption, const TextWidth &
             end = n;
         const std::string_view word = caption.substr(i, end - i);
         if (!fits(word)) {
-            if (onlyBlanks(line))
+            if (line.find_first_not_of(kBlank) == std::string::npos)
                 line.clear(); // an indent too deep for the word: the word starts the line
             else
                 breakLine();

@@ -31,7 +31,6 @@ inline constexpr int kFormFontHundredthsOfPoint = 825;
 inline constexpr int kNumberFontHundredthsOfPoint = 1200;
 
 inline constexpr int kFormFontPixels = fontPixels(kFormFontHundredthsOfPoint);
-inline constexpr int kNumberFontPixels = fontPixels(kNumberFontHundredthsOfPoint);
 
 inline constexpr int kTimer1IntervalMs = 100;
 
@@ -89,6 +88,8 @@ struct CheckBoxRow {
     Colour back;
     Colour fore;
     int tabIndex;
+
+    constexpr TwipsRect rect() const { return {at.x, at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips}; }
 };
 
 inline constexpr CheckBoxRow kCheckBoxes[] = {
@@ -139,6 +140,8 @@ struct ImageRow {
     ImageRole role;
     int index;
     TwipsPoint at;
+
+    constexpr TwipsRect rect() const { return {at.x, at.y, kImageWidthTwips, kImageHeightTwips}; }
 };
 
 inline constexpr ImageRow kImages[] = {
@@ -271,10 +274,8 @@ consteval std::array<std::size_t, Count> rowsOf(const Row (&table)[N], ElementOf
             throw "two rows hold one element";
         rows[static_cast<std::size_t>(element)] = i;
     }
-    for (const std::size_t row : rows) {
-        if (row == N)
-            throw "an element has no row";
-    }
+    if (std::ranges::find(rows, N) != rows.end())
+        throw "an element has no row";
     return rows;
 }
 
@@ -323,14 +324,11 @@ consteval std::array<ControlRef, kTabStopCount> tabOrder()
         stops[n++] = {kCheckBoxes[i].tabIndex, {Table::CheckBoxes, i}};
     for (std::size_t i = 0; i < std::size(kPictureBoxes); ++i)
         stops[n++] = {kPictureBoxes[i].tabIndex, {Table::PictureBoxes, i}};
-    std::sort(stops.begin(), stops.end(),
-              [](const Stop &a, const Stop &b) { return a.tabIndex < b.tabIndex; });
+    std::ranges::sort(stops, {}, &Stop::tabIndex);
+    if (std::ranges::adjacent_find(stops, {}, &Stop::tabIndex) != stops.end())
+        throw "two controls share a tab index";
     std::array<ControlRef, kTabStopCount> order{};
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i > 0 && stops[i].tabIndex == stops[i - 1].tabIndex)
-            throw "two controls share a tab index";
-        order[i] = stops[i].control;
-    }
+    std::ranges::transform(stops, order.begin(), &Stop::control);
     return order;
 }
 
@@ -339,11 +337,7 @@ inline constexpr std::array<ControlRef, kTabStopCount> kTabOrder = tabOrder();
 // Where a control stands in kTabOrder; kTabStopCount for a control that never takes the focus.
 constexpr std::size_t tabPosition(ControlRef control)
 {
-    for (std::size_t i = 0; i < kTabOrder.size(); ++i) {
-        if (kTabOrder[i] == control)
-            return i;
-    }
-    return kTabStopCount;
+    return static_cast<std::size_t>(std::ranges::find(kTabOrder, control) - kTabOrder.begin());
 }
 
 } // namespace bexen::panel

@@ -36,8 +36,6 @@ public:
     // accessibility tool. The next tick then sets its text again.
     void textChanged(poll::TextBox box, std::string_view now);
 
-    const poll::TickMembers &members() const { return m_members; }
-
 private:
     void setText(poll::TextBox box, std::string_view text) override;
     int checkValue(int check1Index) const override;

@@ -4,6 +4,7 @@
 #include "pictures/figure.h"
 #include "pictures/raw_picture.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <iterator>
 
@@ -14,17 +15,13 @@ namespace bexen::panel {
 // nearest.
 inline constexpr int kPrerenderedScales[] = {100, 125, 150, 200};
 
-// The painted scale nearest to `scalePercent`, the smaller of two equally near.
+// The painted scale nearest to `scalePercent`, the smaller of two equally near (the first, as
+// the scales rise).
 constexpr int nearestPrerenderedScale(int scalePercent)
 {
-    int best = kPrerenderedScales[0];
-    for (const int scale : kPrerenderedScales) {
-        const int d = scale > scalePercent ? scale - scalePercent : scalePercent - scale;
-        const int bestD = best > scalePercent ? best - scalePercent : scalePercent - best;
-        if (d < bestD)
-            best = scale;
-    }
-    return best;
+    return std::ranges::min(kPrerenderedScales, {}, [scalePercent](int scale) {
+        return scale > scalePercent ? scale - scalePercent : scalePercent - scale;
+    });
 }
 
 // The figure as painted for its box at exactly `scalePercent`, or null when there is none.

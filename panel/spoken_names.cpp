@@ -9,24 +9,21 @@
 namespace bexen::panel {
 namespace {
 
-// The light whose state image or sensor box is `index` in its array: the arrays do not follow
-// the light numbers.
-const LightRow &lightOfImage18(int index)
-{
-    return kLights[kLightOfImage18.at(static_cast<std::size_t>(index))];
-}
-
+// A state image's light and what it shows. The light is found through its row, as the Image18
+// array does not follow the light numbers.
 std::string lightSaying(int image18Index, const std::string &state)
 {
-    const LightRow &light = lightOfImage18(image18Index);
+    const LightRow &light = kLights[kLightOfImage18.at(static_cast<std::size_t>(image18Index))];
     return "Light " + std::to_string(light.light) + ", port " + std::to_string(light.port) + ": " + state;
 }
 
 } // namespace
 
-std::string lightNotReadName(int image18Index)
+std::string imageName(const ImageRow &row)
 {
-    return lightSaying(image18Index, "not read yet");
+    if (row.role == ImageRole::Legend)
+        return "Value " + std::to_string(row.index) + ": " + pictures::lightStateWords(row.index);
+    return lightSaying(row.index, "not read yet");
 }
 
 std::string lightName(int image18Index, int value)
@@ -34,19 +31,11 @@ std::string lightName(int image18Index, int value)
     return lightSaying(image18Index, pictures::lightStateWords(value));
 }
 
-std::string legendName(int value)
+std::string checkBoxName(const CheckBoxRow &row)
 {
-    return "Value " + std::to_string(value) + ": " + pictures::lightStateWords(value);
-}
-
-std::string sensorName(int check1Index)
-{
-    return "Car waiting at light " + std::to_string(kLights[kLightOfCheck1.at(static_cast<std::size_t>(check1Index))].light);
-}
-
-std::string sampleSensorName()
-{
-    return "Sample sensor box of the legend";
+    if (row.role == CheckRole::LegendSample)
+        return "Sample sensor box of the legend";
+    return "Car waiting at light " + std::to_string(kLights[kLightOfCheck1.at(static_cast<std::size_t>(row.index))].light);
 }
 
 } // namespace bexen::panel

@@ -5,22 +5,21 @@
 
 namespace bexen::panel {
 
+struct CheckBoxRow;
+struct ImageRow;
+
 // What the panel tells those who cannot see it, the same in every front-end: a screen reader
 // speaks these as the controls' names, and the lights' names are their tooltips too.
 
-// A state image, by its Image18 index, before the first tick has read its port.
-std::string lightNotReadName(int image18Index);
+// An image before the first tick: a legend image, Image11(value), says its value ("Value 2: red
+// and yellow"); a state image that its light has not been read yet.
+std::string imageName(const ImageRow &row);
 
 // A state image showing light value `value`, in words: "Light 2, port 161: red".
 std::string lightName(int image18Index, int value);
 
-// A legend image, Image11(value): "Value 2: red and yellow".
-std::string legendName(int value);
-
-// A sensor box, Check1(check1Index): "Car waiting at light 1".
-std::string sensorName(int check1Index);
-
-// Check2, the legend's sample of a sensor box.
-std::string sampleSensorName();
+// A check box: a sensor box, Check1(index), "Car waiting at light 1"; or Check2, the legend's
+// sample of one.
+std::string checkBoxName(const CheckBoxRow &row);
 
 } // namespace bexen::panel

@@ -7,7 +7,6 @@ namespace bexen::panel {
 // Every position and size on the panel goes through this one conversion, at the screen's density.
 inline constexpr int kTwipsPerInch = 1440;
 inline constexpr int kLayoutDpi = 96;
-inline constexpr int kTwipsPerPixel = kTwipsPerInch / kLayoutDpi;
 
 constexpr int toPixels(int twips, int dpi = kLayoutDpi)
 {

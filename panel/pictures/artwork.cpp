@@ -60,8 +60,7 @@ QSvgRenderer &rendererOf(Figure figure)
         return none;
     }
     if (!renderers[index])
-        renderers[index] =
-                std::make_unique<QSvgRenderer>(QString::fromLatin1(kFigures[index].resource));
+        renderers[index] = std::make_unique<QSvgRenderer>(figureResource(figure));
     return *renderers[index];
 }
 
@@ -69,11 +68,8 @@ QSvgRenderer &rendererOf(Figure figure)
 
 QString figureResource(Figure figure)
 {
-    for (const FigureArt &art : kFigures) {
-        if (art.figure == figure)
-            return QString::fromLatin1(art.resource);
-    }
-    return {};
+    const auto index = static_cast<std::size_t>(figure);
+    return index < kFigures.size() ? QString::fromLatin1(kFigures[index].resource) : QString();
 }
 
 void paintFigure(QPainter &painter, const QRectF &box, Figure figure)

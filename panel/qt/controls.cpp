@@ -79,16 +79,6 @@ void PanelLabel::paintEvent(QPaintEvent *)
     }
 }
 
-SensorCheckBox::SensorCheckBox(const QString &caption, QWidget *parent)
-    : QCheckBox(caption, parent)
-{
-}
-
-QRect SensorCheckBox::tickSquare() const
-{
-    return toQRect(panel::tickSquare({0, 0, width(), height()}));
-}
-
 void SensorCheckBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);

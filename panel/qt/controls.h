@@ -37,9 +37,7 @@ private:
 class SensorCheckBox final : public QCheckBox {
     Q_OBJECT
 public:
-    SensorCheckBox(const QString &caption, QWidget *parent);
-
-    QRect tickSquare() const;
+    using QCheckBox::QCheckBox;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -43,10 +43,11 @@ QColor shade(Colour which)
     return colour(which, QApplication::palette());
 }
 
+// Where `row` of `rows`, the table `table`, stands in the tab order.
 template <typename Row, std::size_t N>
-ControlRef refOf(Table table, const Row (&rows)[N], const Row &row)
+std::size_t tabPositionOf(Table table, const Row (&rows)[N], const Row &row)
 {
-    return {table, static_cast<std::size_t>(&row - rows)};
+    return tabPosition({table, static_cast<std::size_t>(&row - rows)});
 }
 
 void paintWith(QWidget &widget, QPalette::ColorRole role, const QColor &value)
@@ -54,6 +55,23 @@ void paintWith(QWidget &widget, QPalette::ColorRole role, const QColor &value)
     QPalette palette = widget.palette();
     palette.setColor(role, value);
     widget.setPalette(palette);
+}
+
+// A kind of label's font at a size of `pixels`, made from the form's as Windows makes it.
+QFont labelFont(QFont font, LabelFont kind, int pixels)
+{
+    font.setPixelSize(pixels);
+    font.setBold(kind == LabelFont::BoldNumber);
+    font.setUnderline(kind == LabelFont::Underlined);
+    return font;
+}
+
+// What an image says, to a screen reader and in its tooltip.
+void describe(LightImage &image, const std::string &name)
+{
+    const QString words = toQString(name);
+    image.setAccessibleName(words);
+    image.setToolTip(words);
 }
 
 CheckValue checkValueOf(Qt::CheckState state)
@@ -71,8 +89,9 @@ CheckValue checkValueOf(Qt::CheckState state)
 
 } // namespace
 
-void registerFontSubstitutes()
+QFont formFont()
 {
+    // The nearest metric-compatible sans serifs stand in for "MS Sans Serif", which Linux lacks.
     static const bool registered = [] {
         QFont::insertSubstitutions(toQString(kFormFontFamily),
                                    {QStringLiteral("Microsoft Sans Serif"),
@@ -81,11 +100,6 @@ void registerFontSubstitutes()
         return true;
     }();
     Q_UNUSED(registered);
-}
-
-QFont formFont()
-{
-    registerFontSubstitutes();
     QFont font(toQString(kFormFontFamily));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(kFormFontPixels);
@@ -135,7 +149,7 @@ void Form1::buildTextBoxes()
         connect(box, &QLineEdit::textChanged, this, [this, which = row.box](const QString &now) {
             m_tick.textChanged(which, now.toStdString());
         });
-        registerFocusable(refOf(Table::TextBoxes, kTextBoxes, row), box);
+        m_tabStops.at(tabPositionOf(Table::TextBoxes, kTextBoxes, row)) = box;
     }
 }
 
@@ -144,15 +158,14 @@ void Form1::buildCheckBoxes()
     for (const CheckBoxRow &row : kCheckBoxes) {
         auto *box = new SensorCheckBox(toQString(row.caption), this);
         box->setObjectName(nameOf(row));
-        box->setGeometry(toQRect(
-                TwipsRect{row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips}.toPixels()));
+        box->setGeometry(toQRect(row.rect().toPixels()));
         box->setBackgroundRole(QPalette::Window);
         paintWith(*box, QPalette::Window, shade(row.back));
         paintWith(*box, QPalette::WindowText, shade(row.fore));
         paintWith(*box, QPalette::ButtonText, shade(row.fore));
+        box->setAccessibleName(toQString(checkBoxName(row)));
         if (row.role == CheckRole::LegendSample) {
             m_check2 = box;
-            box->setAccessibleName(toQString(sampleSensorName()));
         } else {
             m_check1.at(static_cast<std::size_t>(row.index)) = box;
             // The tick reads the sensors from here, beside its own members, rather than from
@@ -161,9 +174,8 @@ void Form1::buildCheckBoxes()
             connect(box, &QCheckBox::stateChanged, this, [this, index = row.index](int state) {
                 m_check1Values.at(static_cast<std::size_t>(index)) = checkValueOf(Qt::CheckState(state));
             });
-            box->setAccessibleName(toQString(sensorName(row.index)));
         }
-        registerFocusable(refOf(Table::CheckBoxes, kCheckBoxes, row), box);
+        m_tabStops.at(tabPositionOf(Table::CheckBoxes, kCheckBoxes, row)) = box;
     }
 }
 
@@ -175,7 +187,7 @@ void Form1::buildPictureBoxes()
         box->setAccessibleName(toQString(row.spoken));
         box->setGeometry(toQRect(row.at.toPixels()));
         paintWith(*box, QPalette::Window, shade(row.back));
-        registerFocusable(refOf(Table::PictureBoxes, kPictureBoxes, row), box);
+        m_tabStops.at(tabPositionOf(Table::PictureBoxes, kPictureBoxes, row)) = box;
     }
 }
 
@@ -186,17 +198,12 @@ void Form1::buildImages()
         const auto index = static_cast<std::size_t>(row.index);
         auto *image = new LightImage(legend ? &lightImage(row.index) : &blankLightImage(), this);
         image->setObjectName(nameOf(row));
-        image->setGeometry(toQRect(
-                TwipsRect{row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips}.toPixels()));
-        if (legend) {
+        image->setGeometry(toQRect(row.rect().toPixels()));
+        if (legend)
             m_image11.at(index) = image;
-            const QString words = toQString(legendName(row.index));
-            image->setAccessibleName(words);
-            image->setToolTip(words);
-        } else {
+        else
             m_image18.at(index) = image;
-            describeLight(row.index, lightNotReadName(row.index));
-        }
+        describe(*image, imageName(row));
     }
 }
 
@@ -206,12 +213,10 @@ void Form1::buildLabels()
     const int dpi = qRound(kLayoutDpi * devicePixelRatioF());
     std::array<int, 3> fittedPixels{};
     for (const LabelFont kind : {LabelFont::Default, LabelFont::BoldNumber, LabelFont::Underlined}) {
-        QFont measured = font();
-        measured.setBold(kind == LabelFont::BoldNumber);
         const QImage onePixelPerPixel(1, 1, QImage::Format_RGB32);
         const auto widthIn = [&](int pixels, std::string_view text) {
-            measured.setPixelSize(pixels);
-            return QFontMetrics(measured, &onePixelPerPixel).horizontalAdvance(toQString(text));
+            return QFontMetrics(labelFont(font(), kind, pixels), &onePixelPerPixel)
+                    .horizontalAdvance(toQString(text));
         };
         fittedPixels.at(static_cast<std::size_t>(kind)) =
                 fittedFontPixels(hundredthsOf(kind), dpi, captionsIn(kind), widthIn);
@@ -224,38 +229,16 @@ void Form1::buildLabels()
         label->setForegroundRole(QPalette::WindowText);
         paintWith(*label, QPalette::Window, shade(row.back));
         paintWith(*label, QPalette::WindowText, shade(row.fore));
-        if (row.font != LabelFont::Default) {
-            QFont font = label->font();
-            if (row.font == LabelFont::BoldNumber) {
-                font.setPixelSize(kNumberFontPixels);
-                font.setBold(true);
-            } else {
-                font.setUnderline(true);
-            }
-            label->setFont(font);
-        }
+        label->setFont(labelFont(label->font(), row.font, fontPixels(hundredthsOf(row.font))));
         label->setFittedPixels(fittedPixels.at(static_cast<std::size_t>(row.font)));
         m_labels.at(static_cast<std::size_t>(row.number - 1)) = label;
     }
-}
-
-void Form1::registerFocusable(ControlRef control, QWidget *widget)
-{
-    m_tabStops.at(tabPosition(control)) = widget;
 }
 
 void Form1::chainTabOrder()
 {
     for (std::size_t i = 1; i < m_tabStops.size(); ++i)
         QWidget::setTabOrder(m_tabStops[i - 1], m_tabStops[i]);
-}
-
-void Form1::describeLight(int image18Index, const std::string &name)
-{
-    const QString words = toQString(name);
-    LightImage *image = m_image18.at(static_cast<std::size_t>(image18Index));
-    image->setAccessibleName(words);
-    image->setToolTip(words);
 }
 
 void Form1::showText(poll::TextBox box, std::string_view text)
@@ -276,7 +259,7 @@ void Form1::showLightPicture(int image18Index, int value)
     // The legend image's own picture: one picture per value, shared by the legend and the lights.
     const QImage *legend = image11(value)->picture();
     if (image18(image18Index)->setPicture(legend))
-        describeLight(image18Index, lightName(image18Index, value));
+        describe(*image18(image18Index), lightName(image18Index, value));
 }
 
 QLineEdit *Form1::text(poll::TextBox box) const

@@ -48,8 +48,6 @@ private:
     void buildImages();
     void buildLabels();
     void chainTabOrder();
-    void describeLight(int image18Index, const std::string &name);
-    void registerFocusable(ControlRef control, QWidget *widget);
 
     void showText(poll::TextBox box, std::string_view text) override;
     void showLightPicture(int image18Index, int value) override;
@@ -70,9 +68,6 @@ private:
     poll::PortFileAccess m_ports;
     Form1Tick m_tick{*this, m_ports};
 };
-
-// Stands the nearest metric-compatible sans serif in for "MS Sans Serif", which Linux lacks.
-void registerFontSubstitutes();
 
 // The form's font, "MS Sans Serif" at 8.25 points, with its substitutes registered.
 QFont formFont();

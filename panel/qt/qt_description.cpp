@@ -8,7 +8,6 @@
 #include <QPalette>
 
 #include <array>
-#include <cstring>
 #include <map>
 #include <utility>
 
@@ -36,11 +35,10 @@ QImage toQImage(const pictures::Pixels &pixels)
 {
     if (pixels.isNull())
         return {};
-    QImage image(pixels.width, pixels.height, QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < pixels.height; ++y)
-        std::memcpy(image.scanLine(y), &pixels.argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(pixels.width)],
-                    static_cast<std::size_t>(pixels.width) * 4);
-    return image;
+    // A copy of its own: the image outlives the pixels it is made from.
+    return QImage(reinterpret_cast<const uchar *>(pixels.argb.data()), pixels.width, pixels.height,
+                  QImage::Format_ARGB32_Premultiplied)
+            .copy();
 }
 
 namespace {

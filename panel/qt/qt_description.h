@@ -28,11 +28,6 @@ inline QRect toQRect(const PixelRect &r)
     return {r.left, r.top, r.width, r.height};
 }
 
-inline QPoint toQPoint(const PixelPoint &p)
-{
-    return {p.x, p.y};
-}
-
 // A colour of the panel; the desktop roles from Qt's palette.
 QColor colour(Colour which, const QPalette &desktop);
 

@@ -24,11 +24,6 @@ Speaking *speakingOf(HWND hwnd)
     return static_cast<Speaking *>(::GetPropW(hwnd, kSpokenProperty));
 }
 
-bool isSelf(const VARIANT &child)
-{
-    return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
-}
-
 // The control as a screen reader sees it. Role, state and name are the panel's; the rest comes
 // from the system's object for the same window, so the control stands where it stands on the
 // screen and in the window's tree. A reader may keep this object after the window has gone:
@@ -81,41 +76,32 @@ public:
     // What the panel says.
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR *name) override
     {
-        const Speaking *speaking = speakingOf(m_hwnd);
-        if (!speaking)
-            return CO_E_OBJNOTCONNECTED;
-        if (!isSelf(child))
-            return E_INVALIDARG;
-        const std::wstring words = speaking->spoken.name();
-        *name = ::SysAllocStringLen(words.data(), static_cast<UINT>(words.size()));
-        return *name ? S_OK : E_OUTOFMEMORY;
+        return answer(child, [name](const Spoken &spoken) {
+            const std::wstring words = spoken.name();
+            *name = ::SysAllocStringLen(words.data(), static_cast<UINT>(words.size()));
+            return *name ? S_OK : E_OUTOFMEMORY;
+        });
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT *role) override
     {
-        const Speaking *speaking = speakingOf(m_hwnd);
-        if (!speaking)
-            return CO_E_OBJNOTCONNECTED;
-        if (!isSelf(child))
-            return E_INVALIDARG;
-        role->vt = VT_I4;
-        role->lVal = speaking->spoken.role;
-        return S_OK;
+        return answer(child, [role](const Spoken &spoken) {
+            role->vt = VT_I4;
+            role->lVal = spoken.role;
+            return S_OK;
+        });
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT *state) override
     {
-        const Speaking *speaking = speakingOf(m_hwnd);
-        if (!speaking)
-            return CO_E_OBJNOTCONNECTED;
-        if (!isSelf(child))
-            return E_INVALIDARG;
-        long flags = speaking->spoken.state();
-        if (::GetFocus() == m_hwnd)
-            flags |= STATE_SYSTEM_FOCUSED;
-        if (!::IsWindowVisible(m_hwnd))
-            flags |= STATE_SYSTEM_INVISIBLE;
-        state->vt = VT_I4;
-        state->lVal = flags;
-        return S_OK;
+        return answer(child, [this, state](const Spoken &spoken) {
+            long flags = spoken.state();
+            if (::GetFocus() == m_hwnd)
+                flags |= STATE_SYSTEM_FOCUSED;
+            if (!::IsWindowVisible(m_hwnd))
+                flags |= STATE_SYSTEM_INVISIBLE;
+            state->vt = VT_I4;
+            state->lVal = flags;
+            return S_OK;
+        });
     }
 
     // The rest, as the system says it for this window.
@@ -169,6 +155,19 @@ public:
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 
 private:
+    // Answers from the panel's description of the control itself, which goes with the window;
+    // the control has no children to ask about.
+    template <typename Answer>
+    HRESULT answer(const VARIANT &child, const Answer &answerFrom) const
+    {
+        const Speaking *speaking = speakingOf(m_hwnd);
+        if (!speaking)
+            return CO_E_OBJNOTCONNECTED;
+        if (child.vt != VT_I4 || child.lVal != CHILDID_SELF)
+            return E_INVALIDARG;
+        return answerFrom(speaking->spoken);
+    }
+
     LONG m_references = 1;
     HWND m_hwnd;
     IAccessible *m_standard;
@@ -212,21 +211,6 @@ void spokenChanged(HWND control, DWORD event)
     ::NotifyWinEvent(event, control, OBJID_CLIENT, CHILDID_SELF);
 }
 
-namespace {
-
-TTTOOLINFOW toolInfo(HWND owner, HWND tool, const std::wstring &text)
-{
-    TTTOOLINFOW info{};
-    info.cbSize = sizeof(info);
-    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    info.hwnd = owner;
-    info.uId = reinterpret_cast<UINT_PTR>(tool);
-    info.lpszText = const_cast<wchar_t *>(text.c_str());
-    return info;
-}
-
-} // namespace
-
 void Tooltips::make(HWND owner, HINSTANCE instance)
 {
     const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_BAR_CLASSES};
@@ -236,16 +220,15 @@ void Tooltips::make(HWND owner, HINSTANCE instance)
                                instance, nullptr);
 }
 
-void Tooltips::add(HWND tool, const std::wstring &text) const
+void Tooltips::send(UINT message, HWND tool, const std::wstring &text) const
 {
-    TTTOOLINFOW info = toolInfo(::GetParent(tool), tool, text);
-    ::SendMessageW(m_hwnd, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
-}
-
-void Tooltips::change(HWND tool, const std::wstring &text) const
-{
-    TTTOOLINFOW info = toolInfo(::GetParent(tool), tool, text);
-    ::SendMessageW(m_hwnd, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = ::GetParent(tool);
+    info.uId = reinterpret_cast<UINT_PTR>(tool);
+    info.lpszText = const_cast<wchar_t *>(text.c_str());
+    ::SendMessageW(m_hwnd, message, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 } // namespace bexen::panel::win32

@@ -3,6 +3,8 @@
 
 #include "win32_headers.h"
 
+#include <commctrl.h>
+
 #include <functional>
 #include <string>
 
@@ -31,11 +33,13 @@ void spokenChanged(HWND control, DWORD event);
 class Tooltips {
 public:
     void make(HWND owner, HINSTANCE instance);
-    void add(HWND tool, const std::wstring &text) const;
-    void change(HWND tool, const std::wstring &text) const;
-    HWND hwnd() const { return m_hwnd; }
+    void add(HWND tool, const std::wstring &text) const { send(TTM_ADDTOOLW, tool, text); }
+    void change(HWND tool, const std::wstring &text) const { send(TTM_UPDATETIPTEXTW, tool, text); }
 
 private:
+    // Tells the tooltip control about `tool`, one of the form's images, and its text.
+    void send(UINT message, HWND tool, const std::wstring &text) const;
+
     HWND m_hwnd = nullptr; // owned by the form's window, which destroys it with itself
 };
 

@@ -22,28 +22,16 @@ constexpr int controlId(Table table, std::size_t row)
     return kTableBase[static_cast<int>(table)] + static_cast<int>(row);
 }
 
-constexpr std::size_t tableRows(Table table)
-{
-    switch (table) {
-    case Table::TextBoxes:
-        return std::size(kTextBoxes);
-    case Table::CheckBoxes:
-        return std::size(kCheckBoxes);
-    case Table::PictureBoxes:
-        return std::size(kPictureBoxes);
-    case Table::Images:
-        return std::size(kImages);
-    case Table::Labels:
-        return std::size(kLabels);
-    }
-    return 0;
-}
+// How many rows each table has, in the order of Table.
+inline constexpr std::size_t kTableRows[] = {std::size(kTextBoxes), std::size(kCheckBoxes),
+                                             std::size(kPictureBoxes), std::size(kImages),
+                                             std::size(kLabels)};
 
 // The row of `table` that control `id` was made from, or -1 when it is not one of that table's.
 constexpr int rowOf(Table table, int id)
 {
     const int row = id - kTableBase[static_cast<int>(table)];
-    return row >= 0 && static_cast<std::size_t>(row) < tableRows(table) ? row : -1;
+    return row >= 0 && static_cast<std::size_t>(row) < kTableRows[static_cast<int>(table)] ? row : -1;
 }
 
 } // namespace bexen::panel::win32

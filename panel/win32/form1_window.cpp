@@ -112,9 +112,9 @@ Form1Window *formOf(HWND hwnd)
     return reinterpret_cast<Form1Window *>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-// The messages of a child that paints all of itself, on the screen and into any DC.
+// The messages of a window that paints all of itself, on the screen and into any DC.
 template <typename Paint>
-LRESULT paintedChild(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, const Paint &paint)
+LRESULT paintedWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, const Paint &paint)
 {
     switch (message) {
     case WM_ERASEBKGND:
@@ -208,17 +208,16 @@ LRESULT Form1Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 {
     switch (message) {
         HANDLE_MSG(hwnd, WM_CREATE, OnCreate);
-        HANDLE_MSG(hwnd, WM_ERASEBKGND, OnEraseBkgnd);
-        HANDLE_MSG(hwnd, WM_PAINT, OnPaint);
         HANDLE_MSG(hwnd, WM_TIMER, OnTimer);
         HANDLE_MSG(hwnd, WM_COMMAND, OnCommand);
         HANDLE_MSG(hwnd, WM_CTLCOLOREDIT, OnCtlColor);
         HANDLE_MSG(hwnd, WM_DRAWITEM, OnDrawItem);
         HANDLE_MSG(hwnd, WM_SYSCOLORCHANGE, OnSysColorChange);
         HANDLE_MSG(hwnd, WM_DESTROY, OnDestroy);
+    case WM_ERASEBKGND:
+    case WM_PAINT:
     case WM_PRINTCLIENT:
-        OnPrintClient(hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
+        return paintedWindow(hwnd, message, wParam, lParam, [this](HDC dc) { PaintContent(dc); });
     case WM_DPICHANGED:
         OnDpiChanged(hwnd, HIWORD(wParam), reinterpret_cast<const RECT *>(lParam));
         return 0;
@@ -229,24 +228,19 @@ LRESULT Form1Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 BOOL Form1Window::OnCreate(HWND hwnd, LPCREATESTRUCT)
 {
-    m_dpi = windowDpi(hwnd);
-    m_junction = junctionFills(static_cast<int>(m_dpi));
     makeBrushes();
-    makeFonts();
-    makeIcons();
-
     makeTextBoxes();
     makeCheckBoxes();
     makePictureBoxes();
     makeImages();
     makeLabels();
-    makeFigures();
-    placeChildren();
     chainTabOrder();
 
-    // Made at the system's DPI; a window that opens on a monitor of another DPI takes its own.
-    const SIZE frame = frameSize(m_dpi);
-    ::SetWindowPos(hwnd, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // Made at the system's DPI; a window that opens on a monitor of another DPI takes its own,
+    // where it stands. Fonts, icons, figures and places are all made as for a change of DPI.
+    RECT frame;
+    ::GetWindowRect(hwnd, &frame);
+    OnDpiChanged(hwnd, windowDpi(hwnd), &frame);
 
     m_tick.emplace(*this, m_ports);
     ::SetTimer(hwnd, kTimer1Id, kTimer1IntervalMs, nullptr);
@@ -282,11 +276,9 @@ void Form1Window::makeCheckBoxes()
     for (std::size_t i = 0; i < std::size(kCheckBoxes); ++i) {
         const CheckBoxRow &row = kCheckBoxes[i];
         const HWND box = makeChild(L"BUTTON", row.caption, WS_TABSTOP | BS_OWNERDRAW, 0,
-                                   controlId(Table::CheckBoxes, i),
-                                   {row.at.x, row.at.y, kCheckBoxWidthTwips, kCheckBoxHeightTwips});
+                                   controlId(Table::CheckBoxes, i), row.rect());
         // A check box to screen readers, whatever draws it.
-        const std::wstring name =
-                widen(row.role == CheckRole::LegendSample ? sampleSensorName() : sensorName(row.index));
+        const std::wstring name = widen(checkBoxName(row));
         speakFor(box, {ROLE_SYSTEM_CHECKBUTTON, [name] { return name; }, [this, i] {
                            const CheckValue value = m_checked.at(i);
                            return STATE_SYSTEM_FOCUSABLE
@@ -316,8 +308,7 @@ void Form1Window::makeImages()
     for (std::size_t i = 0; i < std::size(kImages); ++i) {
         const ImageRow &row = kImages[i];
         const bool legend = row.role == ImageRole::Legend;
-        const HWND image = makeChild(kImageClass, "", 0, 0, controlId(Table::Images, i),
-                                     {row.at.x, row.at.y, kImageWidthTwips, kImageHeightTwips});
+        const HWND image = makeChild(kImageClass, "", 0, 0, controlId(Table::Images, i), row.rect());
         const pictures::Pixels &picture =
                 legend ? pictures::lightPicture(row.index) : pictures::blankLightPicture();
         ::SetWindowLongPtrW(image, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&picture));
@@ -325,9 +316,9 @@ void Form1Window::makeImages()
         // The image's window text is what it says, to a screen reader and in its tooltip.
         speakFor(image, {ROLE_SYSTEM_GRAPHIC, [image] { return windowText(image); },
                          [] { return long{STATE_SYSTEM_READONLY}; }});
-        const std::string name = legend ? legendName(row.index) : lightNotReadName(row.index);
-        ::SetWindowTextW(image, widen(name).c_str());
-        m_tooltips.add(image, widen(name));
+        const std::wstring name = widen(imageName(row));
+        ::SetWindowTextW(image, name.c_str());
+        m_tooltips.add(image, name);
     }
 }
 
@@ -355,15 +346,14 @@ void Form1Window::chainTabOrder() const
     // The dialog manager moves the focus in Z order, so the stops go to the bottom one after the
     // other in their tab order; the labels and images, which never take the focus, then go below
     // them all, as windowless controls would lie beneath the rest.
-    std::vector<HWND> stops;
+    const auto toBottom = [](HWND control) {
+        ::SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    };
     for (const ControlRef &stop : kTabOrder)
-        stops.push_back(::GetDlgItem(m_hwnd, controlId(stop.table, stop.row)));
-    constexpr UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-    for (const HWND stop : stops)
-        ::SetWindowPos(stop, HWND_BOTTOM, 0, 0, 0, 0, keep);
+        toBottom(::GetDlgItem(m_hwnd, controlId(stop.table, stop.row)));
     for (const Placed &placed : m_placed) {
-        if (std::find(stops.begin(), stops.end(), placed.hwnd) == stops.end())
-            ::SetWindowPos(placed.hwnd, HWND_BOTTOM, 0, 0, 0, 0, keep);
+        if ((::GetWindowLongPtrW(placed.hwnd, GWL_STYLE) & WS_TABSTOP) == 0)
+            toBottom(placed.hwnd);
     }
 }
 
@@ -429,16 +419,11 @@ OwnedFont Form1Window::fittedFont(LabelFont kind) const
     return makeFont(kind, pixels);
 }
 
-OwnedFont Form1Window::layoutFont(LabelFont kind) const
-{
-    return makeFont(kind, fontPixels(hundredthsOf(kind), kLayoutDpi));
-}
-
 void Form1Window::makeFonts()
 {
     for (const LabelFont kind : {LabelFont::Default, LabelFont::BoldNumber, LabelFont::Underlined}) {
         const auto i = static_cast<std::size_t>(kind);
-        m_layoutFonts.at(i) = layoutFont(kind);
+        m_layoutFonts.at(i) = makeFont(kind, fontPixels(hundredthsOf(kind), kLayoutDpi));
         m_fonts.at(i) = fittedFont(kind);
     }
 }
@@ -544,24 +529,7 @@ void Form1Window::fitTextBoxes()
     ::ReleaseDC(m_hwnd, dc);
 }
 
-BOOL Form1Window::OnEraseBkgnd(HWND, HDC)
-{
-    return TRUE; // PaintContent covers the whole client area
-}
-
-void Form1Window::OnPaint(HWND hwnd)
-{
-    PAINTSTRUCT ps;
-    const HDC dc = ::BeginPaint(hwnd, &ps);
-    PaintContent(dc);
-    ::EndPaint(hwnd, &ps);
-}
-
-void Form1Window::OnPrintClient(HWND, HDC dc)
-{
-    PaintContent(dc);
-}
-
+// Covers the whole client area, so the window has no background to erase.
 void Form1Window::PaintContent(HDC dc) const
 {
     RECT client;
@@ -721,7 +689,7 @@ LRESULT CALLBACK Form1Window::imageProc(HWND hwnd, UINT message, WPARAM wParam, 
         if (picture)
             paintPixels(dc, *picture, r);
     };
-    return paintedChild(hwnd, message, wParam, lParam, paint);
+    return paintedWindow(hwnd, message, wParam, lParam, paint);
 }
 
 LRESULT CALLBACK Form1Window::pictureBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -748,7 +716,7 @@ LRESULT CALLBACK Form1Window::pictureBoxProc(HWND hwnd, UINT message, WPARAM wPa
         ::InvalidateRect(hwnd, nullptr, FALSE); // the focus frame comes or goes
         return 0;
     }
-    return paintedChild(hwnd, message, wParam, lParam, paint);
+    return paintedWindow(hwnd, message, wParam, lParam, paint);
 }
 
 } // namespace bexen::panel::win32

@@ -58,9 +58,6 @@ private:
     LRESULT handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     BOOL OnCreate(HWND hwnd, LPCREATESTRUCT create);
-    BOOL OnEraseBkgnd(HWND hwnd, HDC dc);
-    void OnPaint(HWND hwnd);
-    void OnPrintClient(HWND hwnd, HDC dc);
     void OnTimer(HWND hwnd, UINT id);
     void OnCommand(HWND hwnd, int id, HWND control, UINT code);
     HBRUSH OnCtlColor(HWND hwnd, HDC dc, HWND control, int type);
@@ -86,7 +83,6 @@ private:
     // What depends on the DPI: fonts, brushes, icons, the figures, the children's places.
     void makeFonts();
     OwnedFont makeFont(LabelFont kind, int pixels) const;
-    OwnedFont layoutFont(LabelFont kind) const; // the font at 96 dots per inch, which lines break in
     OwnedFont fittedFont(LabelFont kind) const; // the font at this DPI, no wider than the layout
     void makeBrushes();
     void makeIcons();
@@ -113,7 +109,7 @@ private:
 
     std::array<OwnedBrush, 8> m_brushes;
     std::array<OwnedFont, 3> m_fonts; // by LabelFont
-    std::array<OwnedFont, 3> m_layoutFonts;
+    std::array<OwnedFont, 3> m_layoutFonts; // at 96 dots per inch, which lines break in
     std::array<OwnedFont, std::size(kTextBoxes)> m_textBoxFonts;
     OwnedIcon m_bigIcon;
     OwnedIcon m_smallIcon;
