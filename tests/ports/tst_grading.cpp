@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "model/scenario.h"
 #include "port_channel.h"
 #include "ports_test_support.h"
 #include "support/private_tmpdir.h"
@@ -72,6 +73,8 @@ private slots:
     void verdicts();
     void faultyScenarioIsRefused_data();
     void faultyScenarioIsRefused();
+    void titleIsTheWordsAfterTheKeyword_data();
+    void titleIsTheWordsAfterTheKeyword();
 };
 
 void TestGrading::verdicts_data()
@@ -213,6 +216,28 @@ void TestGrading::faultyScenarioIsRefused()
     const CliOutcome o = runCli({"test", "car-at-1", file}, clock);
     QVERIFY2(refusalFault(o, file + error).isEmpty(), qPrintable(refusalFault(o, file + error)));
     QCOMPARE(tmp.portBytes(), before);
+}
+
+void TestGrading::titleIsTheWordsAfterTheKeyword_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("title");
+
+    QTest::newRow("plain") << "title Rush hour" << "Rush hour";
+    // The first word is also found inside "title" itself.
+    QTest::newRow("a word inside the keyword") << "title it works" << "it works";
+    QTest::newRow("the keyword again") << "title title" << "title";
+    QTest::newRow("blanks between and after") << "title\t two   cars  # at once" << "two cars";
+}
+
+void TestGrading::titleIsTheWordsAfterTheKeyword()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, title);
+
+    const ParsedScenario parsed = parseScenario((line + "\n1 car 1\n").toStdString(), "t");
+    QVERIFY(!parsed.error);
+    QCOMPARE(QString::fromStdString(parsed.scenario.title), title);
 }
 
 QTEST_GUILESS_MAIN(TestGrading)

@@ -73,8 +73,7 @@ std::optional<std::string> parseHeading(const std::vector<std::string_view> &wor
     if (words.size() < 2)
         return std::string(keyword) + " needs a value";
     if (keyword == "title") {
-        const std::string_view rest = line.substr(line.find(words[1]));
-        r.scenario.title = joinWords(scriptWords(rest));
+        r.scenario.title = joinWords({words.begin() + 1, words.end()});
         return std::nullopt;
     }
     if (words.size() > 2)
