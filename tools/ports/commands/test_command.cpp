@@ -186,10 +186,7 @@ private:
 
 void printVerdict(std::ostream &out, const ScenarioResult &r)
 {
-    if (r.passed())
-        out << "PASS " << r.name << " (" << tenths(r.elapsed) << " s)" << std::endl;
-    else
-        out << "FAIL " << r.name << ": " << r.reason() << std::endl;
+    out << r.verdict() << std::endl;
 }
 
 std::optional<io::AccessError> writeChart(const std::string &dir, const ScenarioResult &r)
@@ -266,16 +263,9 @@ int runTest(Context &ctx, const TestOptions &options)
         controller->stop();
     const Clock::Duration took = ctx.clock.now() - start;
 
-    int passed = 0;
-    int score = 0;
-    int points = 0;
-    for (const ScenarioResult &r : results) {
-        passed += r.passed() ? 1 : 0;
-        score += r.passed() ? r.points : 0;
-        points += r.points;
-    }
-    ctx.out << passed << " of " << results.size() << " scenarios passed; score " << score << " of "
-            << points << std::endl;
+    const Tally t = tally(results);
+    ctx.out << t.passed << " of " << results.size() << " scenarios passed; score " << t.score << " of "
+            << t.points << std::endl;
     if (!options.junit.empty() && !reportError)
         reportError = writeFileWhole(options.junit, junitReport(results, took));
     if (!options.gradescope.empty() && !reportError)
@@ -290,7 +280,7 @@ int runTest(Context &ctx, const TestOptions &options)
     }
     if (reportError)
         return ctx.failAccess(*reportError);
-    return passed == static_cast<int>(results.size()) && results.size() == scenarios.size() ? kExitOk
+    return t.passed == static_cast<int>(results.size()) && results.size() == scenarios.size() ? kExitOk
                                                                                            : kExitViolations;
 }
 

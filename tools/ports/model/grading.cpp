@@ -211,6 +211,22 @@ std::string ScenarioResult::reason() const
     return text;
 }
 
+std::string ScenarioResult::verdict() const
+{
+    return passed() ? "PASS " + name + " (" + tenths(elapsed) + " s)" : "FAIL " + name + ": " + reason();
+}
+
+Tally tally(const std::vector<ScenarioResult> &results)
+{
+    Tally t;
+    for (const ScenarioResult &r : results) {
+        t.passed += r.passed() ? 1 : 0;
+        t.score += r.passed() ? r.points : 0;
+        t.points += r.points;
+    }
+    return t;
+}
+
 ScenarioResult notRun(const Scenario &scenario, std::string why)
 {
     ScenarioResult result;

@@ -39,7 +39,17 @@ struct ScenarioResult {
     bool passed() const { return failures.empty(); }
     // "at 32.1 s: the car at light 4 ...", with how many more followed.
     std::string reason() const;
+    // "PASS car-at-1 (25.0 s)" or "FAIL car-at-2: " and the reason.
+    std::string verdict() const;
 };
+
+// What a run of scenarios came to: "3 of 4 scenarios passed; score 6 of 8".
+struct Tally {
+    int passed = 0;
+    int score = 0;
+    int points = 0;
+};
+Tally tally(const std::vector<ScenarioResult> &results);
 
 // A scenario that never ran: the controller had ended, or the run was stopped before it.
 ScenarioResult notRun(const Scenario &scenario, std::string why);

@@ -5,7 +5,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 
 namespace bexen::ports {
 
@@ -22,8 +21,7 @@ std::string attribute(std::string_view name, std::string_view value)
 
 std::string junitReport(const std::vector<ScenarioResult> &results, Clock::Duration took)
 {
-    const auto failures = std::count_if(results.begin(), results.end(),
-                                        [](const ScenarioResult &r) { return !r.passed(); });
+    const std::size_t failures = results.size() - static_cast<std::size_t>(tally(results).passed);
     const std::string counts = attribute("tests", std::to_string(results.size()))
             + attribute("failures", std::to_string(failures)) + attribute("errors", "0")
             + attribute("skipped", "0") + attribute("time", tenths(took));
@@ -49,24 +47,19 @@ std::string junitReport(const std::vector<ScenarioResult> &results, Clock::Durat
 std::string gradescopeReport(const std::vector<ScenarioResult> &results, Clock::Duration took)
 {
     nlohmann::ordered_json tests = nlohmann::ordered_json::array();
-    int score = 0;
-    int passed = 0;
     for (const ScenarioResult &r : results) {
-        const int got = r.passed() ? r.points : 0;
-        score += got;
-        passed += r.passed() ? 1 : 0;
         nlohmann::ordered_json test{{"name", r.name},
-                                    {"score", got},
+                                    {"score", r.passed() ? r.points : 0},
                                     {"max_score", r.points},
                                     {"status", r.passed() ? "passed" : "failed"},
-                                    {"output", r.passed() ? "PASS " + r.name + " (" + tenths(r.elapsed) + " s)"
-                                                          : r.reason()}};
+                                    {"output", r.passed() ? r.verdict() : r.reason()}};
         tests.push_back(std::move(test));
     }
+    const Tally t = tally(results);
     nlohmann::ordered_json document{
-            {"score", score},
+            {"score", t.score},
             {"execution_time", static_cast<long long>((took.count() + 500) / 1000)},
-            {"output", std::to_string(passed) + " of " + std::to_string(results.size())
+            {"output", std::to_string(t.passed) + " of " + std::to_string(results.size())
                                + " scenarios passed"},
             {"tests", std::move(tests)}};
     // Names and reasons hold only what the tool wrote, but a file name may carry a stray byte:
