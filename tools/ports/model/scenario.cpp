@@ -58,8 +58,7 @@ struct Reading {
     int lastLine = 0;
 };
 
-std::optional<std::string> parseHeading(const std::vector<std::string_view> &words,
-                                        std::string_view line, Reading &r)
+std::optional<std::string> parseHeading(const std::vector<std::string_view> &words, Reading &r)
 {
     const std::string_view keyword = words[0];
     static constexpr std::array<std::string_view, 5> kHeadings{"name", "title", "points", "duration",
@@ -186,7 +185,7 @@ ParsedScenario parseScenario(std::string_view text, const std::string &defaultNa
         if (words.empty())
             continue;
         const bool timed = std::isdigit(static_cast<unsigned char>(words[0].front())) != 0;
-        auto error = timed ? parseTimed(words, number, r) : parseHeading(words, lines[i], r);
+        auto error = timed ? parseTimed(words, number, r) : parseHeading(words, r);
         if (error)
             return {{}, ScriptError{number, std::move(*error)}};
     }
