@@ -11,7 +11,7 @@ build_dir="$repo/build"
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-svg-dev libgl-dev zlib1g-dev
-    libbenchmark-dev libcli11-dev nlohmann-json3-dev
+    libbenchmark-dev libcli11-dev nlohmann-json3-dev googletest libunicorn-dev nasm
     fonts-liberation2
     xvfb xauth xdotool x11-utils imagemagick
     dpkg-dev file desktop-file-utils
