@@ -679,8 +679,11 @@ TEST(PanelSpeech, LightsSayTheirStateInWordsAndTheirTooltipsTheSame)
     writePorts(dir, {{160, 1}, {161, 2}, {162, 3}, {163, 4}});
     Panel panel(dir);
     ASSERT_NE(panel.form(), nullptr);
-    const HWND tips = topWindowOf(panel.processId(), TOOLTIPS_CLASSA, false);
-    ASSERT_NE(tips, nullptr) << "the panel has no tooltip control";
+    // The pointer comes to rest on Image18(0): the tooltip control is made at its first move.
+    ::PostMessageA(panel.control(Table::Images, 0), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    HWND tips = nullptr;
+    waitFor([&] { return (tips = topWindowOf(panel.processId(), TOOLTIPS_CLASSA, false)) != nullptr; });
+    ASSERT_NE(tips, nullptr) << "no tooltip control after the pointer moved over Image18(0)";
     // Image18(0) is light 4's, Image18(1) light 1's; the rows of kImages follow the indexes.
     const struct {
         std::size_t row;
