@@ -1,16 +1,65 @@
 // SPDX-License-Identifier: MIT
 #include "accessible.h"
 
+#include "system_library.h"
+
 #include <commctrl.h>
 #include <oleacc.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace bexen::panel::win32 {
 namespace {
 
 constexpr wchar_t kSpokenProperty[] = L"BexenSpoken";
+
+// The calls of COM, oleacc and oleaut32 that answering a screen reader takes, looked up at its
+// first question: imported, the three DLLs and COM's apartment would weigh on every run from
+// its start.
+struct SpeechCalls {
+    decltype(&::CoInitializeEx) coInitializeEx = nullptr;
+    decltype(&::CoUninitialize) coUninitialize = nullptr;
+    decltype(&::CreateStdAccessibleObject) createStdAccessibleObject = nullptr;
+    decltype(&::LresultFromObject) lresultFromObject = nullptr;
+    decltype(&::SysAllocStringLen) sysAllocStringLen = nullptr;
+    bool ready = false; // every call found, and the window's thread a single-threaded apartment
+};
+
+SpeechCalls lookUpSpeechCalls()
+{
+    SpeechCalls calls;
+    const HMODULE ole32 = systemLibrary(L"ole32.dll");
+    const HMODULE oleacc = systemLibrary(L"oleacc.dll");
+    const HMODULE oleaut32 = systemLibrary(L"oleaut32.dll");
+    calls.coInitializeEx = lookUp<decltype(calls.coInitializeEx)>(ole32, "CoInitializeEx");
+    calls.coUninitialize = lookUp<decltype(calls.coUninitialize)>(ole32, "CoUninitialize");
+    calls.createStdAccessibleObject =
+            lookUp<decltype(calls.createStdAccessibleObject)>(oleacc, "CreateStdAccessibleObject");
+    calls.lresultFromObject = lookUp<decltype(calls.lresultFromObject)>(oleacc, "LresultFromObject");
+    calls.sysAllocStringLen = lookUp<decltype(calls.sysAllocStringLen)>(oleaut32, "SysAllocStringLen");
+    calls.ready = calls.coInitializeEx && calls.coUninitialize && calls.createStdAccessibleObject
+            && calls.lresultFromObject && calls.sysAllocStringLen
+            && SUCCEEDED(calls.coInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    return calls;
+}
+
+// Empty until the first question. Asked only on the window's thread, whose apartment COM's is.
+std::optional<SpeechCalls> &loadedSpeechCalls()
+{
+    static std::optional<SpeechCalls> calls;
+    return calls;
+}
+
+const SpeechCalls &speechCalls()
+{
+    std::optional<SpeechCalls> &calls = loadedSpeechCalls();
+    if (!calls)
+        calls = lookUpSpeechCalls();
+    return *calls;
+}
 
 // A control's description and the window procedure it had before the panel took its
 // WM_GETOBJECT, kept with the window until it goes.
@@ -78,7 +127,7 @@ public:
     {
         return answer(child, [name](const Spoken &spoken) {
             const std::wstring words = spoken.name();
-            *name = ::SysAllocStringLen(words.data(), static_cast<UINT>(words.size()));
+            *name = speechCalls().sysAllocStringLen(words.data(), static_cast<UINT>(words.size()));
             return *name ? S_OK : E_OUTOFMEMORY;
         });
     }
@@ -178,11 +227,13 @@ LRESULT CALLBACK speakingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     Speaking *speaking = speakingOf(hwnd);
     const WNDPROC previous = speaking->previous;
     if (message == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT) {
+        const SpeechCalls &calls = speechCalls();
         IAccessible *standard = nullptr;
-        if (SUCCEEDED(::CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible,
-                                                  reinterpret_cast<void **>(&standard)))) {
+        if (calls.ready
+            && SUCCEEDED(calls.createStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible,
+                                                         reinterpret_cast<void **>(&standard)))) {
             auto *own = new ControlAccessible(hwnd, standard);
-            const LRESULT result = ::LresultFromObject(IID_IAccessible, wParam, own);
+            const LRESULT result = calls.lresultFromObject(IID_IAccessible, wParam, own);
             own->Release(); // LresultFromObject holds its own reference
             return result;
         }
@@ -211,17 +262,53 @@ void spokenChanged(HWND control, DWORD event)
     ::NotifyWinEvent(event, control, OBJID_CLIENT, CHILDID_SELF);
 }
 
-void Tooltips::make(HWND owner, HINSTANCE instance)
+void stopSpeaking()
 {
+    std::optional<SpeechCalls> &calls = loadedSpeechCalls();
+    if (calls && calls->ready) {
+        calls->coUninitialize();
+        calls->ready = false;
+    }
+}
+
+void Tooltips::add(HWND tool, const std::wstring &text)
+{
+    m_tools.emplace_back(tool, text);
+    send(TTM_ADDTOOLW, tool, text);
+}
+
+void Tooltips::change(HWND tool, const std::wstring &text)
+{
+    const auto kept = std::find_if(m_tools.begin(), m_tools.end(), [tool](const auto &t) { return t.first == tool; });
+    if (kept != m_tools.end())
+        kept->second = text;
+    send(TTM_UPDATETIPTEXTW, tool, text);
+}
+
+void Tooltips::pointerMoved(HWND tool, WPARAM wParam, LPARAM lParam)
+{
+    if (m_hwnd)
+        return;
+    const HMODULE comctl32 = systemLibrary(L"comctl32.dll");
+    const auto initCommonControlsEx = lookUp<decltype(&::InitCommonControlsEx)>(comctl32, "InitCommonControlsEx");
     const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&classes);
+    if (!initCommonControlsEx || !initCommonControlsEx(&classes))
+        return;
     m_hwnd = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
-                               instance, nullptr);
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ::GetParent(tool),
+                               nullptr, m_instance, nullptr);
+    for (const auto &[each, text] : m_tools)
+        send(TTM_ADDTOOLW, each, text);
+    MSG move{tool, WM_MOUSEMOVE, wParam, lParam, static_cast<DWORD>(::GetMessageTime()), {}};
+    const DWORD at = ::GetMessagePos();
+    move.pt = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    ::SendMessageW(m_hwnd, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
 }
 
 void Tooltips::send(UINT message, HWND tool, const std::wstring &text) const
 {
+    if (!m_hwnd)
+        return;
     TTTOOLINFOW info{};
     info.cbSize = sizeof(info);
     info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;

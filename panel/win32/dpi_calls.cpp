@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "dpi_calls.h"
 
+#include "system_library.h"
+
 #include <array>
 
 namespace bexen::panel::win32 {
@@ -29,15 +31,6 @@ bool lookUpsRefused()
     return length == 1 && value[0] == L'1';
 }
 
-template <typename Call>
-Call lookUp(HMODULE module, const char *name)
-{
-    if (!module)
-        return nullptr;
-    // Through a function type of no arguments, which the compiler accepts any function pointer from.
-    return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
 DpiCalls lookUpAll()
 {
     DpiCalls calls;
@@ -49,9 +42,7 @@ DpiCalls lookUpAll()
     calls.getDpiForWindow = lookUp<GetDpiForWindowCall>(user32, "GetDpiForWindow");
     calls.getSystemMetricsForDpi = lookUp<GetSystemMetricsForDpiCall>(user32, "GetSystemMetricsForDpi");
     if (!calls.getDpiForWindow) {
-        // Only from the system's own directory, never a shcore.dll lying beside the program.
-        // Windows 7 without its loader update refuses the flag, and has no shcore anyway.
-        const HMODULE shcore = ::LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        const HMODULE shcore = systemLibrary(L"shcore.dll"); // Windows 7 has none
         calls.getDpiForMonitor = lookUp<GetDpiForMonitorCall>(shcore, "GetDpiForMonitor");
     }
     return calls;

@@ -181,6 +181,7 @@ HWND Form1Window::create(HINSTANCE instance, int showCommand)
 
 Form1Window::Form1Window(HINSTANCE instance)
     : m_instance(instance)
+    , m_tooltips(instance)
 {
 }
 
@@ -304,7 +305,6 @@ void Form1Window::makePictureBoxes()
 
 void Form1Window::makeImages()
 {
-    m_tooltips.make(m_hwnd, m_instance);
     for (std::size_t i = 0; i < std::size(kImages); ++i) {
         const ImageRow &row = kImages[i];
         const bool legend = row.role == ImageRole::Legend;
@@ -322,7 +322,7 @@ void Form1Window::makeImages()
     }
 }
 
-void Form1Window::describeImage(HWND image, const std::string &name) const
+void Form1Window::describeImage(HWND image, const std::string &name)
 {
     const std::wstring words = widen(name);
     ::SetWindowTextW(image, words.c_str());
@@ -689,6 +689,10 @@ LRESULT CALLBACK Form1Window::imageProc(HWND hwnd, UINT message, WPARAM wParam, 
         if (picture)
             paintPixels(dc, *picture, r);
     };
+    if (message == WM_MOUSEMOVE) {
+        if (Form1Window *form = formOf(::GetParent(hwnd)))
+            form->m_tooltips.pointerMoved(hwnd, wParam, lParam);
+    }
     return paintedWindow(hwnd, message, wParam, lParam, paint);
 }
 

@@ -78,7 +78,7 @@ private:
     void makeImages();
     void makeLabels();
     void chainTabOrder() const;
-    void describeImage(HWND image, const std::string &name) const;
+    void describeImage(HWND image, const std::string &name);
 
     // What depends on the DPI: fonts, brushes, icons, the figures, the children's places.
     void makeFonts();

@@ -1,16 +1,11 @@
 // SPDX-License-Identifier: MIT
 // bexen-semaphores.exe: the junction panel as a native Windows program.
+#include "accessible.h"
 #include "form1_window.h"
-
-#include <objbase.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     using bexen::panel::win32::Form1Window;
-    // Screen readers ask the panel's controls for their own accessible objects, which reach them
-    // through COM: the window's thread is a single-threaded apartment.
-    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
-        return 1;
     if (!Form1Window::registerClasses(instance))
         return 1;
     const HWND form1 = Form1Window::create(instance, showCommand);
@@ -24,6 +19,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
-    ::CoUninitialize();
+    bexen::panel::win32::stopSpeaking();
     return static_cast<int>(message.wParam);
 }

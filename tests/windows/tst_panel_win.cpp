@@ -13,6 +13,7 @@
 #include "control_ids.h"
 #include "dpi_calls.h"
 #include "form1_tables.h"
+#include "../panel/form1_expected.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@
 
 using namespace bexen::wintest;
 using namespace bexen::panel;
+namespace expected = bexen::panel::expected;
 using bexen::panel::win32::controlId;
 using bexen::panel::win32::kWithoutDpiCallsVariable;
 using bexen::panel::win32::Table;
@@ -40,10 +42,29 @@ int expectedPixels(int twips, int dpi)
     return (twips * dpi + 720) / 1440;
 }
 
-RECT expectedRect(int left, int top, int width, int height, int dpi)
+// A control's place at `dpi`, from its twips: 15 to each of its pixels at 96 dots per inch.
+RECT expectedRect(const expected::Control &c, int dpi)
 {
-    return {expectedPixels(left, dpi), expectedPixels(top, dpi), expectedPixels(left + width, dpi),
-            expectedPixels(top + height, dpi)};
+    const auto at = [dpi](int pixelsAt96) { return expectedPixels(expected::kTwipsPerPixel * pixelsAt96, dpi); };
+    return {at(c.left), at(c.top), at(c.left + c.width), at(c.top + c.height)};
+}
+
+// The panel's table of each kind of control, whose rows number its child windows.
+constexpr Table tableOf(expected::Kind kind)
+{
+    switch (kind) {
+    case expected::Kind::TextBox:
+        return Table::TextBoxes;
+    case expected::Kind::CheckBox:
+        return Table::CheckBoxes;
+    case expected::Kind::PictureBox:
+        return Table::PictureBoxes;
+    case expected::Kind::Image:
+        return Table::Images;
+    case expected::Kind::Label:
+        break;
+    }
+    return Table::Labels;
 }
 
 std::string programPath(const char *name)
@@ -247,17 +268,11 @@ std::uint32_t lightPixel(int value, int x, int y)
 // images (Picture2's corner covers the first pixel of Image18(1), for one).
 bool underAControl(int x, int y, int dpi)
 {
-    const auto inside = [&](const RECT &r) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; };
-    for (const PictureBoxRow &p : kPictureBoxes)
-        if (inside(expectedRect(p.at.left, p.at.top, p.at.width, p.at.height, dpi)))
-            return true;
-    for (const TextBoxRow &t : kTextBoxes)
-        if (inside(expectedRect(t.at.left, t.at.top, t.at.width, t.at.height, dpi)))
-            return true;
-    for (const CheckBoxRow &c : kCheckBoxes)
-        if (inside(expectedRect(c.at.x, c.at.y, 135, 195, dpi)))
-            return true;
-    return false;
+    return std::any_of(std::begin(expected::kControls), std::end(expected::kControls), [&](const expected::Control &c) {
+        const RECT r = expectedRect(c, dpi);
+        return c.kind != expected::Kind::Image && c.kind != expected::Kind::Label && x >= r.left && x < r.right
+                && y >= r.top && y < r.bottom;
+    });
 }
 
 void writePorts(const PrivateDirectory &dir, const std::vector<std::pair<int, int>> &ports)
@@ -330,83 +345,34 @@ TEST_P(PanelLayout, WindowAndEveryControlStandWhereTheirTwipsSay)
     WithoutNewerDpiCalls oldSystem(GetParam().withoutNewerDpiCalls);
     Panel panel(dir);
     ASSERT_NE(panel.form(), nullptr) << "no visible Form1 window appeared";
-    EXPECT_EQ(text(panel.form()), "Bexen  Semaphores");
+    EXPECT_EQ(text(panel.form()), expected::kTitle);
     RECT client{};
     ::GetClientRect(panel.form(), &client);
-    EXPECT_EQ(client.right, expectedPixels(6150, dpi)) << "client width at " << dpi << " dpi";
-    EXPECT_EQ(client.bottom, expectedPixels(6240, dpi)) << "client height at " << dpi << " dpi";
+    EXPECT_EQ(client.right, expectedPixels(expected::kTwipsPerPixel * expected::kClientWidth, dpi))
+            << "client width at " << dpi << " dpi";
+    EXPECT_EQ(client.bottom, expectedPixels(expected::kTwipsPerPixel * expected::kClientHeight, dpi))
+            << "client height at " << dpi << " dpi";
 
-    // Every control by its table and row, where the window's description puts it in twips, and
-    // what kind of window it is: Edit for the text boxes, Button for the check boxes, Static for
-    // the labels, the panel's own classes for the picture boxes and images.
-    struct Place {
-        Table table;
-        std::size_t row;
-        const char *element;
-        int left, top, width, height;
-        const char *windowClass;
-    };
-    constexpr Place kPlaces[] = {
-        {Table::TextBoxes, 0, "Text1", 480, 4560, 1455, 285, "Edit"},
-        {Table::TextBoxes, 1, "Text2", 840, 3000, 375, 285, "Edit"},
-        {Table::TextBoxes, 2, "Text3", 1320, 720, 495, 285, "Edit"},
-        {Table::TextBoxes, 3, "Text4", 4800, 1320, 375, 285, "Edit"},
-        {Table::TextBoxes, 4, "Text5", 4440, 3720, 375, 285, "Edit"},
-        {Table::CheckBoxes, 0, "Check1(0)", 4200, 2040, 135, 195, "Button"},
-        {Table::CheckBoxes, 1, "Check1(1)", 2760, 1080, 135, 195, "Button"},
-        {Table::CheckBoxes, 2, "Check1(2)", 1800, 2520, 135, 195, "Button"},
-        {Table::CheckBoxes, 3, "Check1(3)", 3240, 3480, 135, 195, "Button"},
-        {Table::CheckBoxes, 4, "Check2", 240, 5160, 135, 195, "Button"},
-        {Table::PictureBoxes, 0, "Picture1(0)", 4440, 1920, 1455, 375, nullptr},
-        {Table::PictureBoxes, 1, "Picture1(1)", 2520, 120, 495, 975, nullptr},
-        {Table::PictureBoxes, 2, "Picture1(2)", 360, 2400, 1215, 375, nullptr},
-        {Table::PictureBoxes, 3, "Picture1(3)", 3000, 3720, 495, 1095, nullptr},
-        {Table::PictureBoxes, 4, "Picture2", 3720, 720, 375, 615, nullptr},
-        {Table::PictureBoxes, 5, "Picture3", 2040, 3000, 375, 615, nullptr},
-        {Table::PictureBoxes, 6, "Picture4", 4200, 3000, 375, 615, nullptr},
-        {Table::Images, 0, "Image18(0)", 3720, 3360, 180, 435, nullptr},
-        {Table::Images, 1, "Image18(1)", 4080, 1320, 180, 435, nullptr},
-        {Table::Images, 2, "Image18(2)", 2280, 840, 180, 435, nullptr},
-        {Table::Images, 3, "Image18(3)", 1800, 3000, 180, 435, nullptr},
-        {Table::Images, 4, "Image11(0)", 4320, 5400, 180, 435, nullptr},
-        {Table::Images, 5, "Image11(1)", 4680, 5400, 180, 435, nullptr},
-        {Table::Images, 6, "Image11(2)", 5040, 5400, 180, 435, nullptr},
-        {Table::Images, 7, "Image11(3)", 5400, 5400, 180, 435, nullptr},
-        {Table::Images, 8, "Image11(4)", 5760, 5400, 180, 435, nullptr},
-        {Table::Labels, 0, "Label1", 4560, 1320, 255, 255, "Static"},
-        {Table::Labels, 1, "Label2", 1800, 720, 255, 255, "Static"},
-        {Table::Labels, 2, "Label3", 1200, 3000, 255, 255, "Static"},
-        {Table::Labels, 3, "Label4", 4200, 3720, 255, 255, "Static"},
-        {Table::Labels, 4, "Label5", 600, 5040, 1455, 855, "Static"},
-        {Table::Labels, 5, "Label6", 4320, 5880, 1575, 255, "Static"},
-        {Table::Labels, 6, "Label7", 4320, 5040, 1575, 255, "Static"},
-        {Table::Labels, 7, "Label8", 2280, 4920, 855, 255, "Static"},
-        {Table::Labels, 8, "Label9", 3240, 4920, 855, 255, "Static"},
-        {Table::Labels, 9, "Label10", 2280, 5160, 855, 255, "Static"},
-        {Table::Labels, 10, "Label11", 3240, 5160, 855, 255, "Static"},
-        {Table::Labels, 11, "Label12", 2280, 5400, 855, 255, "Static"},
-        {Table::Labels, 12, "Label13", 3240, 5400, 855, 255, "Static"},
-        {Table::Labels, 13, "Label14", 2280, 5640, 855, 255, "Static"},
-        {Table::Labels, 14, "Label15", 3240, 5640, 855, 255, "Static"},
-        {Table::Labels, 15, "Label16", 2280, 5880, 855, 255, "Static"},
-        {Table::Labels, 16, "Label17", 3240, 5880, 855, 255, "Static"},
-        {Table::Labels, 17, "Label18", 240, 5400, 255, 615, "Static"},
-        {Table::Labels, 18, "Label19", 120, 4440, 375, 375, "Static"},
-        {Table::Labels, 19, "Label20", 3720, 4560, 2400, 225, "Static"},
-    };
-    for (const Place &place : kPlaces) {
-        const HWND child = panel.control(place.table, place.row);
-        ASSERT_NE(child, nullptr) << place.element << " is missing";
+    // Every control where its twips put it at this density, what it says, and what kind of window
+    // it is: Edit for the text boxes, Button for the check boxes, Static for the labels, the
+    // panel's own classes for the picture boxes and images.
+    constexpr const char *kWindowClasses[] = {"Edit", "Button", nullptr, nullptr, "Static"};
+    for (const expected::Control &c : expected::kControls) {
+        const HWND child = panel.control(tableOf(c.kind), static_cast<std::size_t>(c.row));
+        ASSERT_NE(child, nullptr) << c.name << " is missing";
         const RECT r = panel.placeOf(child);
-        const RECT e = expectedRect(place.left, place.top, place.width, place.height, dpi);
+        const RECT e = expectedRect(c, dpi);
         EXPECT_TRUE(r.left == e.left && r.top == e.top && r.right == e.right && r.bottom == e.bottom)
-                << place.element << " at " << dpi << " dpi: (" << r.left << "," << r.top << ")-(" << r.right
+                << c.name << " at " << dpi << " dpi: (" << r.left << "," << r.top << ")-(" << r.right
                 << "," << r.bottom << "), expected (" << e.left << "," << e.top << ")-(" << e.right << ","
                 << e.bottom << ")";
         std::array<char, 32> kind{};
         ::GetClassNameA(child, kind.data(), static_cast<int>(kind.size()));
-        EXPECT_TRUE(!place.windowClass || _stricmp(kind.data(), place.windowClass) == 0)
-                << place.element << " is a " << kind.data();
+        const char *windowClass = kWindowClasses[static_cast<int>(c.kind)];
+        EXPECT_TRUE(!windowClass || _stricmp(kind.data(), windowClass) == 0) << c.name << " is a " << kind.data();
+        if (!c.caption.empty()) {
+            EXPECT_EQ(text(child), c.caption) << c.name;
+        }
     }
 }
 
@@ -713,8 +679,11 @@ TEST(PanelSpeech, LightsSayTheirStateInWordsAndTheirTooltipsTheSame)
     writePorts(dir, {{160, 1}, {161, 2}, {162, 3}, {163, 4}});
     Panel panel(dir);
     ASSERT_NE(panel.form(), nullptr);
-    const HWND tips = topWindowOf(panel.processId(), TOOLTIPS_CLASSA, false);
-    ASSERT_NE(tips, nullptr) << "the panel has no tooltip control";
+    // The pointer comes to rest on Image18(0): the tooltip control is made at its first move.
+    ::PostMessageA(panel.control(Table::Images, 0), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    HWND tips = nullptr;
+    waitFor([&] { return (tips = topWindowOf(panel.processId(), TOOLTIPS_CLASSA, false)) != nullptr; });
+    ASSERT_NE(tips, nullptr) << "no tooltip control after the pointer moved over Image18(0)";
     // Image18(0) is light 4's, Image18(1) light 1's; the rows of kImages follow the indexes.
     const struct {
         std::size_t row;
