@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "commands/cli.h"
-#include "commands/interrupt.h"
+#include "commands/play.h"
+#include "shared/interrupt.h"
 #include "commands/recorder.h"
 #include "junction_fake.h"
 #include "model/script.h"

@@ -2,11 +2,11 @@
 #include "commands/chart.h"
 
 #include "commands/command_line.h"
-#include "commands/port_args.h"
 #include "commands/recorder.h"
 #include "model/checker.h"
 #include "reports/chart_svg.h"
 #include "reports/output_file.h"
+#include "shared/words.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 struct ChartOptions {
     std::string recording; // the CSV file
     std::string out; // the SVG file
-    Clock::Duration maxWait = CheckOptions{}.maxWait;
+    Clock::Duration maxWait = kDefaultMaxWait;
     std::optional<Clock::Duration> from; // none: the start of the recording
     std::optional<Clock::Duration> to; // none: its end
 };

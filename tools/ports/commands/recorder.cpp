@@ -2,8 +2,9 @@
 #include "commands/recorder.h"
 
 #include "commands/command_line.h"
-#include "commands/port_args.h"
+#include "commands/context_ports.h"
 #include "reports/output_file.h"
+#include "shared/words.h"
 #include "version.h"
 
 #include <algorithm>

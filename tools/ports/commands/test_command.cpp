@@ -2,14 +2,15 @@
 #include "commands/test_command.h"
 
 #include "commands/command_line.h"
+#include "commands/context_ports.h"
 #include "commands/controller.h"
-#include "commands/port_args.h"
 #include "model/builtin_scenarios.h"
 #include "model/grading.h"
 #include "model/port_view.h"
 #include "reports/chart_svg.h"
 #include "reports/output_file.h"
 #include "reports/test_reports.h"
+#include "shared/words.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -34,7 +35,7 @@ constexpr std::string_view kCommand = "test";
 constexpr std::uint32_t kDefaultSeed = 17;
 
 struct TestOptions {
-    Clock::Duration maxWait = CheckOptions{}.maxWait;
+    Clock::Duration maxWait = kDefaultMaxWait;
     std::string junit;
     std::string gradescope;
     std::string charts;

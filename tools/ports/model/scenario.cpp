@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "model/scenario.h"
 
-#include "commands/port_args.h"
 #include "model/junction_ports.h"
+#include "shared/words.h"
 
 #include <algorithm>
 #include <array>
