@@ -4,6 +4,7 @@
 #include "commands/chart.h"
 #include "commands/command_line.h"
 #include "commands/commands_basic.h"
+#include "commands/controller_args.h"
 #include "commands/demo.h"
 #include "commands/play.h"
 #include "commands/recorder.h"
@@ -22,14 +23,14 @@ int runTool(const Args &args, std::ostream &out, std::ostream &err, Clock &clock
             std::function<bool()> stopWhen)
 {
     Context ctx{out, err, clock, {}, std::move(stopWhen), {}};
-    Args words = args;
-    ctx.controller = takeControllerCommand(words);
     // The commands in the order help lists them.
     CommandLine line;
     for (const auto add : {addWhereCommand, addGetCommand, addSetCommand, addDumpCommand,
                            addWatchCommand, addDemoCommand, addRecordCommand, addPlayCommand,
                            addChartCommand, addTestCommand})
         add(line);
+    Args words = args;
+    ctx.controller = takeControllerCommand(words, line.valueOptions());
     try {
         return line.run(words, ctx);
     } catch (const PortFailure &failure) {

@@ -205,6 +205,20 @@ void CommandLine::addValueCheck(CLI::Option &option, ValueCheck check)
     option.check(refusing(option, std::move(check)));
 }
 
+std::vector<std::string> CommandLine::valueOptions() const
+{
+    std::vector<std::string> names;
+    for (const CLI::Option *option : m_app.get_options()) {
+        if (option->get_items_expected_max() == 0)
+            continue;
+        for (const std::string &name : option->get_lnames())
+            names.push_back("--" + name);
+        for (const std::string &name : option->get_snames())
+            names.push_back("-" + name);
+    }
+    return names;
+}
+
 int CommandLine::run(const Args &args, Context &ctx)
 {
     // CLI11 reads "--file=" as "--file" and would take the next word for its value; the value

@@ -25,4 +25,12 @@ void ContextPorts::write(std::int32_t port, std::uint8_t value)
         throw PortFailure(std::move(*error));
 }
 
+std::vector<KeptFile> keptPortFile(const Context &ctx)
+{
+    const io::PortFileLocation portFile = ctx.portFile();
+    if (portFile.error)
+        return {};
+    return {{portFile.path, "the port file"}};
+}
+
 } // namespace bexen::ports

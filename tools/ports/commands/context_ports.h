@@ -2,10 +2,12 @@
 #pragma once
 
 #include "model/junction_ports.h"
+#include "reports/output_file.h"
 #include "port_channel.h"
 #include "shared/context.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace bexen::ports {
 
@@ -21,5 +23,9 @@ private:
     const Context &m_ctx;
     io::WhenMissing m_whenMissing;
 };
+
+// The port file, which no output may land on, where the context finds it now; nothing when it
+// cannot be located (the command reports that itself when it needs the file).
+std::vector<KeptFile> keptPortFile(const Context &ctx);
 
 } // namespace bexen::ports
