@@ -12,6 +12,8 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$repo/scripts/packages.sh"
 ensure_packages clang-tidy
 "$repo/scripts/setup.sh"
+# The layers of tools/ports first: a grep, quicker than any clang-tidy run.
+"$repo/scripts/check-layers.sh"
 
 files=${1:-"^$repo/(io|poll|junction|panel|tools|tests|bench|fuzz)/.*\.cpp$"}
 log=$(mktemp)

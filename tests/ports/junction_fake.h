@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "model/clock.h"
+#include "shared/clock.h"
 #include "model/junction_ports.h"
 #include "ports_test_support.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "commands/cli.h"
-#include "model/clock.h"
+#include "shared/clock.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

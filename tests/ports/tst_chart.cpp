@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "commands/chart.h"
 #include "commands/cli.h"
-#include "commands/interrupt.h"
+#include "shared/interrupt.h"
 #include "ports_test_support.h"
 #include "reports/chart_svg.h"
 #include "support/private_tmpdir.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "commands/cli.h"
 #include "commands/demo.h"
-#include "commands/interrupt.h"
+#include "shared/interrupt.h"
 #include "junction_fake.h"
 #include "model/checker.h"
 #include "support/private_tmpdir.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "commands/port_args.h"
+#include "shared/words.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "commands/cli.h"
-#include "commands/interrupt.h"
-#include "model/clock.h"
+#include "shared/interrupt.h"
+#include "shared/clock.h"
 #include "ports_test_support.h"
 #include "support/private_tmpdir.h"
 

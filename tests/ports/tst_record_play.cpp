@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "commands/cli.h"
-#include "commands/interrupt.h"
+#include "commands/play.h"
+#include "shared/interrupt.h"
 #include "commands/recorder.h"
 #include "junction_fake.h"
 #include "model/script.h"
@@ -469,11 +470,12 @@ void TestRecordPlay::recordFailingPortFile()
     QVERIFY(tmp.isValid());
     const QString csv = tmp.filePath("out.csv");
 
-    // A file that cannot be made: its directory does not exist.
+    // A file that cannot be made: its directory does not exist, which is seen before anything runs.
     ManualClock clock;
     const CliOutcome o = runCli({"record", "--duration", "1", tmp.filePath("no/such/dir.csv")}, clock);
-    QCOMPARE(o.code, 1);
-    QVERIFY2(o.err.startsWith("bexen-ports: " + tmp.filePath("no/such/dir.csv") + ": "), qPrintable(o.err));
+    QCOMPARE(o.code, 2);
+    QVERIFY2(o.err.startsWith("bexen-ports: record: FILE \"" + tmp.filePath("no/such/dir.csv") + "\": its directory "),
+             qPrintable(o.err));
 
     // The port file turns into a directory half way: what was recorded stays whole.
     QVERIFY(!bexen::io::writePortByte(160, 1, tmp.portFileStd()));

@@ -2,11 +2,12 @@
 #include "commands/chart.h"
 
 #include "commands/command_line.h"
-#include "commands/port_args.h"
+#include "commands/context_ports.h"
 #include "commands/recorder.h"
 #include "model/checker.h"
 #include "reports/chart_svg.h"
 #include "reports/output_file.h"
+#include "shared/words.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -21,7 +22,7 @@ namespace fs = std::filesystem;
 struct ChartOptions {
     std::string recording; // the CSV file
     std::string out; // the SVG file
-    Clock::Duration maxWait = CheckOptions{}.maxWait;
+    Clock::Duration maxWait = kDefaultMaxWait;
     std::optional<Clock::Duration> from; // none: the start of the recording
     std::optional<Clock::Duration> to; // none: its end
 };
@@ -30,24 +31,9 @@ struct ChartOptions {
 std::optional<std::string> checkTarget(const Context &ctx, const std::string &recording,
                                        const std::string &target)
 {
-    const std::string named = "OUT " + quoteArgument(target);
-    if (isSameFile(target, recording))
-        return named + " is the recording itself; draw the chart into another file";
-    const io::PortFileLocation portFile = ctx.portFile();
-    if (!portFile.error && isSameFile(target, portFile.path))
-        return named + " is the port file itself; draw the chart into another file";
-    std::error_code ec;
-    if (fs::is_directory(target, ec))
-        return named + " is a directory; name the chart's file";
-    const fs::path directory = fs::path(target).parent_path();
-    if (directory.empty())
-        return std::nullopt;
-    const fs::file_status status = fs::status(directory, ec);
-    if (status.type() == fs::file_type::not_found)
-        return named + ": its directory " + quoteArgument(directory.string()) + " does not exist";
-    if (!ec && !fs::is_directory(status))
-        return named + ": " + quoteArgument(directory.string()) + " is not a directory";
-    return std::nullopt;
+    std::vector<KeptFile> kept = keptPortFile(ctx);
+    kept.insert(kept.begin(), {recording, "the recording"});
+    return checkOutputPath({"OUT", target, "draw the chart", "the chart's file"}, kept);
 }
 
 // Checks OUT, reads and replays the recording and writes the chart. A bad OUT or recording is

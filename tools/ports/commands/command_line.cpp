@@ -1,44 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "commands/command_line.h"
 
+#include "commands/command_line_p.h"
+#include "commands/help_layout.h"
 #include "junction_facts.h"
-#include "commands/port_args.h"
+#include "shared/words.h"
 #include "version.h"
 
 #include <algorithm>
-#include <cctype>
-#include <sstream>
 #include <utility>
 
 namespace bexen::ports {
 
 namespace {
-
-constexpr std::string_view kSeeHelp = "; see bexen-ports --help";
-
-// Closes every help, laid out already; the tool's exit statuses follow, from cli.h.
-constexpr std::string_view kNotes =
-        "A port is a whole number from 100 to 65535 (port p is byte p - 100 of the file);\n"
-        "a value is a whole number from 0 to 255. Bit k-1 of port 150 is a car waiting at\n"
-        "light k; lights 1 to 4 are ports 160 to 163 (0 dark, 1 red, 2 red and yellow,\n"
-        "3 yellow, 4 green). Seconds are written as 5, 0.25 or 12.5; milliseconds as a\n"
-        "whole number.\n";
-
-constexpr std::size_t kHelpWidth = 79;
-
-// A value refused by one of the tool's own checks, with the words of its error line. CLI11 only
-// catches its ValidationError inside a check, so this one reaches the failure message whole.
-class Refusal : public CLI::ParseError {
-public:
-    Refusal(const CLI::Option &option, const std::string &what)
-        : CLI::ParseError("Refusal", what, kExitBadArguments), m_option(option)
-    {
-    }
-    const CLI::Option &option() const { return m_option; }
-
-private:
-    const CLI::Option &m_option;
-};
 
 // A check of one value: the refusal's words, or nothing. It may rewrite the text: CLI11 would
 // read "0160" as octal and "0x10" as hexadecimal, and the junction's users write neither.
@@ -55,12 +29,6 @@ CLI::Validator refusing(const CLI::Option &option, TextCheck check)
             "");
 }
 
-// "--all" or "-x" asks for an option; "-5" is a word, such as a port out of range.
-bool looksLikeOption(std::string_view word)
-{
-    return word.size() >= 2 && word[0] == '-' && !std::isdigit(static_cast<unsigned char>(word[1]));
-}
-
 TextCheck wholeNumber(const std::string &noun, std::uint64_t lowest, std::uint64_t highest,
                       const std::string &what)
 {
@@ -74,197 +42,6 @@ TextCheck wholeNumber(const std::string &noun, std::uint64_t lowest, std::uint64
     };
 }
 
-// A paragraph of help broken between words so that no line passes kHelpWidth when it starts at
-// `column`; a line that starts with a blank is laid out already (a grammar, a table) and kept.
-// CLI11 2.1 sets a description beside its option but leaves its lines as they come.
-std::string wrapped(const std::string &text, std::size_t column)
-{
-    std::istringstream lines(text);
-    std::string out;
-    std::string line;
-    for (bool first = true; std::getline(lines, line); first = false) {
-        if (!first)
-            out += '\n';
-        if (line.starts_with(" ")) {
-            out += line;
-            continue;
-        }
-        std::istringstream words(line);
-        std::size_t at = column;
-        for (std::string word; words >> word; at += word.size()) {
-            if (at > column && at + 1 + word.size() > kHelpWidth)
-                out += '\n', at = column;
-            else if (at > column)
-                out += ' ', ++at;
-            out += word;
-        }
-    }
-    return out;
-}
-
-// The tool's help on CLI11's formatter: a usage line, the summary, then each table with its
-// descriptions in one column just past its widest entry, and the notes of the whole tool.
-class HelpLayout : public CLI::Formatter {
-public:
-    std::string make_help(const CLI::App *app, std::string, CLI::AppFormatMode) const override
-    {
-        std::string help = make_usage(app, {}) + make_description(app);
-        if (app->get_parent() == nullptr) {
-            help += make_subcommands(app, CLI::AppFormatMode::Normal) + optionTable(*app, "");
-            for (const CLI::App *command : app->get_subcommands({}))
-                help += optionTable(*command, " of " + command->get_name());
-        } else {
-            help += optionTable(*app, "");
-        }
-        return help + "\n" + make_footer(rootOf(app));
-    }
-
-    // "Usage: bexen-ports [--file PATH] record [OPTIONS] FILE"
-    std::string make_usage(const CLI::App *app, std::string) const override
-    {
-        const CLI::App *root = rootOf(app);
-        std::string usage = "Usage: " + root->get_name();
-        for (const CLI::Option *option : root->get_options())
-            if (takesValue(*option))
-                usage += " [" + make_option_name(option, false) + make_option_opts(option) + "]";
-        return usage + " " + (app == root ? "COMMAND [ARGUMENTS]..." : commandHead(*app)) + "\n";
-    }
-
-    // A command's summary is written as its line in the command list: here it is a sentence.
-    std::string make_description(const CLI::App *app) const override
-    {
-        std::string text = app->get_description();
-        if (app->get_parent() == nullptr)
-            return text + "\n";
-        if (!text.empty())
-            text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-        return text + ".\n";
-    }
-
-    std::string make_subcommands(const CLI::App *app, CLI::AppFormatMode) const override
-    {
-        std::vector<std::pair<std::string, std::string>> rows;
-        for (const CLI::App *command : app->get_subcommands({}))
-            rows.emplace_back(commandHead(*command), command->get_description());
-        return "\nCommands:\n" + table(rows);
-    }
-
-    std::string make_footer(const CLI::App *app) const override
-    {
-        // The tool's own notes stand as written; a command's note is wrapped like its rows.
-        const std::string footer = app->get_parent() ? wrapped(app->get_footer(), 0) : app->get_footer();
-        return footer.empty() ? std::string() : footer + "\n";
-    }
-
-    // "-h, --help", or an argument as the usage line shows it.
-    std::string make_option_name(const CLI::Option *option, bool positional) const override
-    {
-        if (positional)
-            return make_option_usage(option);
-        return CLI::detail::find_and_replace(option->get_name(false, true), ",", ", ");
-    }
-
-    // " MS" after "--interval"; a flag takes nothing.
-    std::string make_option_opts(const CLI::Option *option) const override
-    {
-        return takesValue(*option) && !option->get_positional() ? " " + option->get_type_name()
-                                                                 : std::string();
-    }
-
-    // The option's default put into its description's "(default)" or "(default, ...)".
-    std::string make_option_desc(const CLI::Option *option) const override
-    {
-        std::string text = option->get_description();
-        const std::string shown = option->get_default_str();
-        constexpr std::string_view mark = "(default";
-        const std::size_t at = text.find(mark);
-        if (!shown.empty() && at != std::string::npos && at + mark.size() < text.size()
-            && (text[at + mark.size()] == ')' || text[at + mark.size()] == ','))
-            text.insert(at + mark.size(), " " + shown);
-        return text;
-    }
-
-    // "PORT...", "PORT VALUE [PORT VALUE]...", "FILE".
-    std::string make_option_usage(const CLI::Option *option) const override
-    {
-        const std::string &name = option->get_name();
-        if (option->get_items_expected_max() <= 1)
-            return name;
-        return option->get_type_size_max() > 1 ? name + " [" + name + "]..." : name + "...";
-    }
-
-private:
-    static const CLI::App *rootOf(const CLI::App *app)
-    {
-        return app->get_parent() == nullptr ? app : app->get_parent();
-    }
-
-    static bool takesValue(const CLI::Option &option) { return option.get_items_expected_max() > 0; }
-
-    // "get PORT...", "record [OPTIONS] FILE": a command as the usage line and the command list show it.
-    std::string commandHead(const CLI::App &command) const
-    {
-        std::string head = command.get_name();
-        const auto options = command.get_options();
-        if (std::any_of(options.begin(), options.end(),
-                        [](const CLI::Option *o) { return !o->get_positional(); }))
-            head += " [OPTIONS]";
-        for (const CLI::Option *option : options)
-            if (option->get_positional())
-                head += " " + make_option_usage(option);
-        return head;
-    }
-
-    // "  --interval MS  poll every ..." for each row, the descriptions in one column.
-    static std::string table(const std::vector<std::pair<std::string, std::string>> &rows)
-    {
-        std::size_t width = 0;
-        for (const auto &row : rows)
-            width = std::max(width, row.first.size());
-        std::ostringstream out;
-        for (const auto &[head, text] : rows)
-            CLI::detail::format_help(out, head, wrapped(text, width + 4), width + 4);
-        return out.str();
-    }
-
-    // The described options and arguments of one app under their heading, then its footer; the
-    // tool's own footer closes the whole help instead.
-    std::string optionTable(const CLI::App &app, const std::string &of) const
-    {
-        std::vector<std::pair<std::string, std::string>> rows;
-        bool arguments = false;
-        bool options = false;
-        for (const CLI::Option *option : app.get_options()) {
-            if (option->get_description().empty())
-                continue;
-            const bool positional = option->get_positional();
-            rows.emplace_back(make_option_name(option, positional) + make_option_opts(option),
-                              make_option_desc(option));
-            (positional ? arguments : options) = true;
-        }
-        if (rows.empty())
-            return {};
-        const char *heading = arguments && options ? "Arguments and options"
-                : arguments                        ? "Arguments"
-                                                   : "Options";
-        std::string text = "\n" + std::string(heading) + of + ":\n" + table(rows);
-        // A command takes the tool's footer when it is made, unless it has one of its own.
-        if (app.get_footer() != rootOf(&app)->get_footer())
-            text += "\n" + make_footer(&app);
-        return text;
-    }
-};
-
-// "Exit status: 0 done, 1 the port file could not be accessed, ...", from cli.h's table.
-std::string exitStatusNote()
-{
-    std::string note = "Exit status:";
-    for (std::size_t i = 0; i < std::size(kExitStatuses); ++i)
-        note += std::string(i == 0 ? " " : ", ") + std::to_string(kExitStatuses[i].code) + " "
-                + std::string(kExitStatuses[i].meaning);
-    return note + ".";
-}
-
 } // namespace
 
 CommandLine::CommandLine()
@@ -272,8 +49,8 @@ CommandLine::CommandLine()
             std::string(kToolName))
 {
     // Before any command is added: each takes its parent's formatter and failure message.
-    m_app.formatter(std::make_shared<HelpLayout>());
-    m_app.footer(std::string(kNotes) + "\n" + wrapped(exitStatusNote(), 0));
+    m_app.formatter(makeHelpLayout());
+    m_app.footer(helpNotes());
     m_app.failure_message([this](const CLI::App *, const CLI::Error &error) {
         const auto [label, what] = refusal(error);
         return usageLine(label, what) + "\n";
@@ -387,7 +164,7 @@ CLI::Option *CommandLine::addPortValues(CLI::App &command, const std::string &na
     // Pairs are counted by set itself: CLI11 would fill a half pair silently.
     CLI::Option *option = command.add_option(name, target, description)
                                   ->type_size(2)
-                                  ->expected(1, CLI::detail::expected_max_vector_size)
+                                  ->expected(1, -1)
                                   ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     option->transform(refusing(*option, wholeNumber("port", kLowestPort, kHighestPort, ""))
                               .application_index(0))
@@ -428,104 +205,18 @@ void CommandLine::addValueCheck(CLI::Option &option, ValueCheck check)
     option.check(refusing(option, std::move(check)));
 }
 
-const CommandLine::Command *CommandLine::parsedCommand() const
+std::vector<std::string> CommandLine::valueOptions() const
 {
-    // Every command was added by addCommand.
-    const std::vector<CLI::App *> parsed = m_app.get_subcommands();
-    return parsed.empty() ? nullptr : &m_commands.at(parsed.front());
-}
-
-std::string CommandLine::labelOf(const Command *command) const
-{
-    if (command == nullptr)
-        return {};
-    return command->label ? command->label() : command->app->get_name();
-}
-
-// --file is the tool's, not the command's.
-std::string CommandLine::labelOf(const CLI::Option &option, const Command *command) const
-{
-    return m_app.get_option_no_throw(option.get_name()) == &option ? std::string() : labelOf(command);
-}
-
-std::optional<std::string> CommandLine::strayWord(const Command *command) const
-{
-    std::vector<std::string> extras = m_app.remaining();
-    // CLI11 keeps a "--" that ended a command's options among them.
-    extras.erase(std::remove(extras.begin(), extras.end(), "--"), extras.end());
-    if (extras.empty())
-        return std::nullopt;
-    const std::string &word = extras.front();
-    if (looksLikeOption(word))
-        return "unknown option " + quoteArgument(word) + (command ? "" : std::string(kSeeHelp));
-    if (command == nullptr)
-        return "unknown command " + quoteArgument(word) + std::string(kSeeHelp);
-
-    const auto options = std::as_const(*command->app).get_options();
-    if (options.empty())
-        return "takes no arguments, but got " + quoteArgument(word);
-    // "record a.csv b.csv": the one FILE is there already; "chart a.csv a.svg x": so is OUT.
-    const auto last = std::find_if(options.rbegin(), options.rend(), [](const CLI::Option *o) {
-        return o->get_positional() && o->get_items_expected_max() == 1 && o->count() == 1;
-    });
-    if (last != options.rend())
-        return "unexpected argument " + quoteArgument(word) + " after " + (*last)->get_name() + " "
-                + quoteArgument((*last)->results().front());
-    return "unexpected argument " + quoteArgument(word);
-}
-
-// An option given without its value or given twice. CLI11 runs out of words for a value only at
-// the end of the command line, so the last word names the option left without one.
-std::optional<std::pair<std::string, std::string>>
-CommandLine::argumentMismatch(const Command *command) const
-{
-    const CLI::Option *lacking = m_app.get_option_no_throw(m_lastWord);
-    if (lacking == nullptr && command != nullptr)
-        lacking = command->app->get_option_no_throw(m_lastWord);
-    if (lacking != nullptr && m_needs.contains(lacking))
-        return std::pair(labelOf(*lacking, command), m_needs.at(lacking));
-    std::vector<const CLI::Option *> options = m_app.get_options();
-    if (command != nullptr) {
-        const auto own = std::as_const(*command->app).get_options();
-        options.insert(options.end(), own.begin(), own.end());
+    std::vector<std::string> names;
+    for (const CLI::Option *option : m_app.get_options()) {
+        if (option->get_items_expected_max() == 0)
+            continue;
+        for (const std::string &name : option->get_lnames())
+            names.push_back("--" + name);
+        for (const std::string &name : option->get_snames())
+            names.push_back("-" + name);
     }
-    for (const CLI::Option *option : options) {
-        if (option->results().size() > static_cast<std::size_t>(option->get_items_expected_max()))
-            return std::pair(labelOf(*option, command), option->get_name() + " given twice");
-    }
-    return std::nullopt;
-}
-
-// What CLI11 refused, told from the refusal's type and from what the reading left in the
-// options, never from the wording of CLI11's own message, which is only the last resort.
-std::pair<std::string, std::string> CommandLine::refusal(const CLI::Error &error) const
-{
-    const Command *command = parsedCommand();
-    // A word that fits nowhere is named first: "get -x" lacks a PORT because -x is none, and in
-    // "get -x 99" the -x is more likely the slip than the 99.
-    if (const auto stray = strayWord(command))
-        return {labelOf(command), *stray};
-    if (const auto *refused = dynamic_cast<const Refusal *>(&error))
-        return {labelOf(refused->option(), command), refused->what()};
-    if (dynamic_cast<const CLI::RequiredError *>(&error) != nullptr && command != nullptr) {
-        for (const CLI::Option *option : std::as_const(*command->app).get_options()) {
-            if (option->get_required() && option->count() == 0 && m_missing.contains(option))
-                return {labelOf(command), m_missing.at(option)};
-        }
-    }
-    if (dynamic_cast<const CLI::RequiresError *>(&error) != nullptr && command != nullptr) {
-        for (const CLI::Option *option : std::as_const(*command->app).get_options()) {
-            for (const CLI::Option *needed : option->get_needs()) {
-                if (option->count() > 0 && needed->count() == 0)
-                    return {labelOf(command), option->get_name() + " requires " + needed->get_name()};
-            }
-        }
-    }
-    if (dynamic_cast<const CLI::ArgumentMismatch *>(&error) != nullptr) {
-        if (auto mismatch = argumentMismatch(command))
-            return *mismatch;
-    }
-    return {labelOf(command), error.what()};
+    return names;
 }
 
 int CommandLine::run(const Args &args, Context &ctx)

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "commands/cli.h"
-#include "model/clock.h"
+#include "shared/clock.h"
 
 #include <CLI/CLI.hpp>
 
@@ -89,6 +89,10 @@ public:
     // the value breaks it. The value is as the adder left it (seconds as whole milliseconds).
     using ValueCheck = std::function<std::optional<std::string>(const std::string &value)>;
     void addValueCheck(CLI::Option &option, ValueCheck check);
+
+    // The tool's own options that take the next word for their value ("--file"), as they are
+    // written before the command.
+    std::vector<std::string> valueOptions() const;
 
     // Reads the arguments after the program name and runs the command they name. A bad command
     // line gets one line on `ctx.err` and kExitBadArguments before any command has run.

@@ -2,10 +2,12 @@
 #include "commands/commands_basic.h"
 
 #include "commands/command_line.h"
-#include "commands/port_args.h"
+#include "commands/context_ports.h"
+#include "commands/watch_check.h"
 #include "model/checker.h"
 #include "model/junction_ports.h"
 #include "model/port_view.h"
+#include "shared/words.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -2,7 +2,8 @@
 #include "commands/demo.h"
 
 #include "commands/command_line.h"
-#include "commands/port_args.h"
+#include "commands/context_ports.h"
+#include "shared/words.h"
 
 #include <algorithm>
 #include <array>

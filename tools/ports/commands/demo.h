@@ -2,8 +2,8 @@
 #pragma once
 
 #include "commands/cli.h"
-#include "model/clock.h"
 #include "model/junction_ports.h"
+#include "shared/clock.h"
 
 #include <functional>
 #include <optional>

@@ -2,8 +2,9 @@
 #include "commands/recorder.h"
 
 #include "commands/command_line.h"
-#include "commands/port_args.h"
+#include "commands/context_ports.h"
 #include "reports/output_file.h"
+#include "shared/words.h"
 #include "version.h"
 
 #include <algorithm>
@@ -187,11 +188,9 @@ int runRecord(Context &ctx, const RecordCommand &command)
     const io::PortFileLocation portFile = ctx.portFile();
     if (portFile.error)
         return ctx.failAccess(*portFile.error);
-    // The recording must never land on the port file itself: opening it for output would empty
-    // the emulator's ports.
-    if (isSameFile(target, portFile.path))
-        return ctx.failUsage(name, quoteArgument(target)
-                                     + " is the port file itself; record into another file");
+    if (auto error = checkOutputPath({"FILE", target, "record", "the recording's file"},
+                                     {{portFile.path, "the port file"}}))
+        return ctx.failUsage(name, *error);
 
     std::ofstream out(target, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!out)

@@ -2,8 +2,9 @@
 #pragma once
 
 #include "commands/cli.h"
-#include "model/clock.h"
 #include "model/junction_ports.h"
+#include "model/script.h"
+#include "shared/clock.h"
 
 #include <chrono>
 #include <functional>
@@ -28,15 +29,6 @@ public:
     virtual void change(Clock::Duration at, std::int32_t port, std::uint8_t value) = 0;
     virtual void end(Clock::Duration at) = 0;
 };
-
-// CSV, one row per change, the first five rows the state at the start, the last one the sensors'
-// byte again at the time the recording ended, so a reader knows how long it ran:
-//   time_s,port,value
-//   0.000,150,0
-//   ...
-//   12.300,160,4
-//   60.000,150,0
-inline constexpr std::string_view kCsvHeader = "time_s,port,value";
 
 // Each row is flushed as it is written, so a recording cut short is still whole up to its last
 // change.

@@ -2,25 +2,20 @@
 #include "commands/test_command.h"
 
 #include "commands/command_line.h"
+#include "commands/context_ports.h"
 #include "commands/controller.h"
-#include "commands/port_args.h"
-#include "model/builtin_scenarios.h"
+#include "commands/status_line.h"
 #include "model/grading.h"
 #include "model/port_view.h"
+#include "model/scenario_suite.h"
 #include "reports/chart_svg.h"
 #include "reports/output_file.h"
 #include "reports/test_reports.h"
+#include "shared/words.h"
 
-#include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <memory>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include <utility>
 
 namespace bexen::ports {
 
@@ -34,7 +29,7 @@ constexpr std::string_view kCommand = "test";
 constexpr std::uint32_t kDefaultSeed = 17;
 
 struct TestOptions {
-    Clock::Duration maxWait = CheckOptions{}.maxWait;
+    Clock::Duration maxWait = kDefaultMaxWait;
     std::string junit;
     std::string gradescope;
     std::string charts;
@@ -42,50 +37,6 @@ struct TestOptions {
     bool list = false;
     std::vector<std::string> scenarios;
 };
-
-std::string stemOf(std::string_view file)
-{
-    return fs::path(file).stem().string();
-}
-
-std::vector<Scenario> builtinSuite()
-{
-    std::vector<Scenario> suite;
-    for (const BuiltinScenario &b : builtinScenarios())
-        suite.push_back(parseScenario(b.text, stemOf(b.file)).scenario);
-    return suite;
-}
-
-// The scenarios named, built-in ones by name and the others read from their files; the first
-// fault is the one error line.
-std::optional<std::string> loadScenarios(const std::vector<std::string> &named,
-                                         std::vector<Scenario> &loaded)
-{
-    const std::vector<Scenario> suite = builtinSuite();
-    if (named.empty()) {
-        loaded = suite;
-        return std::nullopt;
-    }
-    for (const std::string &word : named) {
-        const auto builtin = std::ranges::find(suite, word, &Scenario::name);
-        std::error_code ec;
-        if (builtin != suite.end() && !fs::exists(word, ec)) {
-            loaded.push_back(*builtin);
-            continue;
-        }
-        if (!fs::exists(word, ec))
-            return "scenario " + quoteArgument(word)
-                    + " is neither a built-in one (see test --list) nor a file";
-        std::string text;
-        if (auto error = readPlayFile(word, text))
-            return error;
-        ParsedScenario parsed = parseScenario(text, stemOf(word));
-        if (parsed.error)
-            return describeError(word, *parsed.error);
-        loaded.push_back(std::move(parsed.scenario));
-    }
-    return std::nullopt;
-}
 
 void listScenarios(std::ostream &out)
 {
@@ -109,80 +60,13 @@ void listScenarios(std::ostream &out)
 }
 
 // What is wrong with a report's path, found before anything runs.
-std::optional<std::string> checkReportPath(const Context &ctx, const std::string &option,
+std::optional<std::string> checkReportPath(const Context &ctx, std::string_view option,
                                            const std::string &path)
 {
     if (path.empty())
         return std::nullopt;
-    const std::string named = option + " " + quoteArgument(path);
-    const io::PortFileLocation portFile = ctx.portFile();
-    if (!portFile.error && isSameFile(path, portFile.path))
-        return named + " is the port file itself";
-    std::error_code ec;
-    if (fs::is_directory(path, ec))
-        return named + " is a directory; name the report's file";
-    const fs::path directory = fs::path(path).parent_path();
-    if (!directory.empty() && !fs::is_directory(directory, ec))
-        return named + ": its directory " + quoteArgument(directory.string()) + " does not exist";
-    return std::nullopt;
+    return checkOutputPath({option, path, "write the report", "the report's file"}, keptPortFile(ctx));
 }
-
-bool isTerminal(const std::ostream &out)
-{
-    if (&out != &std::cout)
-        return false;
-#ifdef _WIN32
-    return _isatty(_fileno(stdout)) != 0;
-#else
-    return ::isatty(STDOUT_FILENO) != 0;
-#endif
-}
-
-// The line a terminal shows while a scenario runs, drawn over itself, and blanked before a
-// verdict is printed in its place.
-class StatusLine {
-public:
-    StatusLine(std::ostream &out, bool shown)
-        : m_out(out)
-        , m_shown(shown)
-    {
-    }
-
-    void show(const std::string &name, Clock::Duration elapsed, Clock::Duration total,
-              const JunctionState &state)
-    {
-        if (!m_shown)
-            return;
-        std::string text = name + "  " + tenths(elapsed) + " of " + tenths(total) + " s  lights";
-        std::string cars;
-        int waiting = 0;
-        for (int light = 1; light <= kLightCount; ++light) {
-            text += " " + std::to_string(light) + ":" + std::string(stateWord(lightOf(state, light)));
-            if (carWaiting(state.sensors, light))
-                cars += (waiting++ == 0 ? "" : ",") + std::to_string(light);
-        }
-        text += waiting == 0 ? "  no car waiting"
-                             : (waiting == 1 ? "  car waiting at " : "  cars waiting at ") + cars;
-        const std::size_t width = text.size();
-        if (text.size() < m_width)
-            text.append(m_width - text.size(), ' ');
-        m_width = width;
-        m_out << '\r' << text << std::flush;
-    }
-
-    void clear()
-    {
-        if (!m_shown || m_width == 0)
-            return;
-        m_out << '\r' << std::string(m_width, ' ') << '\r' << std::flush;
-        m_width = 0;
-    }
-
-private:
-    std::ostream &m_out;
-    bool m_shown;
-    std::size_t m_width = 0;
-};
 
 void printVerdict(std::ostream &out, const ScenarioResult &r)
 {
@@ -197,79 +81,88 @@ std::optional<io::AccessError> writeChart(const std::string &dir, const Scenario
     return writeFileWhole((fs::path(dir) / (r.name + ".svg")).string(), renderChart(input));
 }
 
-int runTest(Context &ctx, const TestOptions &options)
+// What the command line asks that cannot be done, found before anything runs; the directory of
+// --charts is made here when it is missing.
+std::optional<std::string> prepareOutputs(const Context &ctx, const TestOptions &options)
 {
-    if (options.list) {
-        listScenarios(ctx.out);
-        return kExitOk;
-    }
-    std::vector<Scenario> scenarios;
-    if (auto error = loadScenarios(options.scenarios, scenarios))
-        return ctx.failUsage(kCommand, *error);
     for (const auto &[option, path] : {std::pair{"--junit", options.junit},
                                        std::pair{"--gradescope", options.gradescope}}) {
         if (auto error = checkReportPath(ctx, option, path))
-            return ctx.failUsage(kCommand, *error);
+            return error;
     }
     std::error_code ec;
     if (!options.charts.empty() && !fs::is_directory(options.charts, ec)
         && !fs::create_directories(options.charts, ec))
-        return ctx.failUsage(kCommand, "--charts " + quoteArgument(options.charts)
-                                               + " is not a directory and cannot be made one");
+        return "--charts " + quoteArgument(options.charts) + " is not a directory and cannot be made one";
     if (ctx.controller && ctx.controller->empty())
-        return ctx.failUsage(kCommand, "-- needs the COMMAND that starts the controller");
-    const io::PortFileLocation portFile = ctx.portFile();
-    if (portFile.error)
-        return ctx.failAccess(*portFile.error);
+        return std::string("-- needs the COMMAND that starts the controller");
+    return std::nullopt;
+}
 
-    std::unique_ptr<ControllerProcess> controller;
-    if (ctx.controller) {
-        if (auto error = ControllerProcess::start(*ctx.controller, controller))
-            return ctx.failUsage(kCommand, "cannot start the controller "
-                                                   + quoteArgument(ctx.controller->front()) + ": " + *error);
+// The scenarios run one after the other, each verdict printed as it is reached; a controller
+// that has ended fails the scenarios left, and a foreign writer on port 150 ends the run.
+struct SuiteRun {
+    std::vector<ScenarioResult> results;
+    Clock::Duration took{};
+    std::optional<io::AccessError> reportError; // a chart that could not be written
+};
+
+ScenarioResult runScenario(Context &ctx, JunctionPorts &ports, StatusLine &status,
+                           const Scenario &scenario, const TestOptions &options,
+                           ControllerProcess *controller)
+{
+    if (controller) {
+        if (auto ended = controller->ended())
+            return notRun(scenario, *ended);
     }
+    GradeHooks hooks;
+    hooks.stop = [&] { return ctx.stopping(); };
+    if (controller)
+        hooks.controllerEnded = [controller] { return controller->ended(); };
+    hooks.progress = [&](Clock::Duration elapsed, const JunctionState &state) {
+        status.show(scenario.name, elapsed, scenario.duration, state);
+    };
+    ScenarioResult result = gradeScenario(ports, ctx.clock, scenario, options.maxWait, options.seed, hooks);
+    status.clear();
+    return result;
+}
 
+SuiteRun runSuite(Context &ctx, const std::vector<Scenario> &scenarios, const TestOptions &options,
+                  ControllerProcess *controller)
+{
     ContextPorts ports(ctx, io::WhenMissing::Create);
     StatusLine status(ctx.out, isTerminal(ctx.out));
-    std::vector<ScenarioResult> results;
+    SuiteRun run;
     const Clock::TimePoint start = ctx.clock.now();
-    std::optional<io::AccessError> reportError;
     for (const Scenario &scenario : scenarios) {
         if (ctx.stopping())
             break;
-        if (controller) {
-            if (auto ended = controller->ended()) {
-                results.push_back(notRun(scenario, *ended));
-                printVerdict(ctx.out, results.back());
-                continue;
-            }
-        }
-        GradeHooks hooks;
-        hooks.stop = [&] { return ctx.stopping(); };
-        if (controller)
-            hooks.controllerEnded = [&] { return controller->ended(); };
-        hooks.progress = [&](Clock::Duration elapsed, const JunctionState &state) {
-            status.show(scenario.name, elapsed, scenario.duration, state);
-        };
-        results.push_back(gradeScenario(ports, ctx.clock, scenario, options.maxWait, options.seed, hooks));
-        status.clear();
-        printVerdict(ctx.out, results.back());
-        if (!options.charts.empty() && !reportError)
-            reportError = writeChart(options.charts, results.back());
-        if (results.back().foreignWriter)
+        run.results.push_back(runScenario(ctx, ports, status, scenario, options, controller));
+        const ScenarioResult &result = run.results.back();
+        printVerdict(ctx.out, result);
+        if (!options.charts.empty() && !run.reportError)
+            run.reportError = writeChart(options.charts, result);
+        if (result.foreignWriter)
             break;
     }
     if (controller)
         controller->stop();
-    const Clock::Duration took = ctx.clock.now() - start;
+    run.took = ctx.clock.now() - start;
+    return run;
+}
 
+// The tally, the reports and the exit status of a run of `planned` scenarios.
+int finishRun(Context &ctx, const TestOptions &options, std::size_t planned, SuiteRun &run)
+{
+    const std::vector<ScenarioResult> &results = run.results;
     const Tally t = tally(results);
     ctx.out << t.passed << " of " << results.size() << " scenarios passed; score " << t.score << " of "
             << t.points << std::endl;
+    std::optional<io::AccessError> &reportError = run.reportError;
     if (!options.junit.empty() && !reportError)
-        reportError = writeFileWhole(options.junit, junitReport(results, took));
+        reportError = writeFileWhole(options.junit, junitReport(results, run.took));
     if (!options.gradescope.empty() && !reportError)
-        reportError = writeFileWhole(options.gradescope, gradescopeReport(results, took));
+        reportError = writeFileWhole(options.gradescope, gradescopeReport(results, run.took));
 
     // Only the last scenario run can have met one: the run ends there.
     if (!results.empty() && results.back().foreignWriter) {
@@ -280,34 +173,36 @@ int runTest(Context &ctx, const TestOptions &options)
     }
     if (reportError)
         return ctx.failAccess(*reportError);
-    return t.passed == static_cast<int>(results.size()) && results.size() == scenarios.size() ? kExitOk
-                                                                                           : kExitViolations;
+    return t.passed == static_cast<int>(results.size()) && results.size() == planned ? kExitOk
+                                                                                      : kExitViolations;
+}
+
+int runTest(Context &ctx, const TestOptions &options)
+{
+    if (options.list) {
+        listScenarios(ctx.out);
+        return kExitOk;
+    }
+    std::vector<Scenario> scenarios;
+    if (auto error = loadScenarios(options.scenarios, scenarios))
+        return ctx.failUsage(kCommand, *error);
+    if (auto error = prepareOutputs(ctx, options))
+        return ctx.failUsage(kCommand, *error);
+    const io::PortFileLocation portFile = ctx.portFile();
+    if (portFile.error)
+        return ctx.failAccess(*portFile.error);
+
+    std::unique_ptr<ControllerProcess> controller;
+    if (ctx.controller) {
+        if (auto error = ControllerProcess::start(*ctx.controller, controller))
+            return ctx.failUsage(kCommand, "cannot start the controller "
+                                                   + quoteArgument(ctx.controller->front()) + ": " + *error);
+    }
+    SuiteRun run = runSuite(ctx, scenarios, options, controller.get());
+    return finishRun(ctx, options, scenarios.size(), run);
 }
 
 } // namespace
-
-std::optional<std::vector<std::string>> takeControllerCommand(Args &args)
-{
-    std::size_t i = 0;
-    while (i < args.size()) {
-        const std::string &word = args[i];
-        if (word == "--file") {
-            i += 2;
-            continue;
-        }
-        if (!word.starts_with("-"))
-            break;
-        ++i;
-    }
-    if (i >= args.size() || args[i] != kCommand)
-        return std::nullopt;
-    const auto dashes = std::find(args.begin() + static_cast<std::ptrdiff_t>(i), args.end(), "--");
-    if (dashes == args.end())
-        return std::nullopt;
-    std::vector<std::string> command(dashes + 1, args.end());
-    args.erase(dashes, args.end());
-    return command;
-}
 
 void addTestCommand(CommandLine &line)
 {

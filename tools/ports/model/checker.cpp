@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "model/checker.h"
 
-#include "commands/port_args.h"
+#include "shared/words.h"
 
 #include <algorithm>
 #include <numeric>
@@ -59,21 +59,6 @@ bool roadMoving(const JunctionState &state, Road road)
     const auto lights = lightsOf(road);
     return std::any_of(lights.begin(), lights.end(),
                        [&](int light) { return isMoving(lightOf(state, light)); });
-}
-
-std::string summary(const ConflictChecker &checker, Clock::Duration checked)
-{
-    std::string text = "summary: " + formatSeconds(checked) + " s checked, ";
-    if (checker.total() == 0)
-        return text + "no violations";
-    text += std::to_string(checker.total()) + (checker.total() == 1 ? " violation" : " violations");
-    const char *separator = ": ";
-    for (std::size_t i = 0; i < kRuleCount; ++i) {
-        text += separator + std::string(kRuleNames[i]) + " "
-                + std::to_string(checker.count(static_cast<Rule>(i)));
-        separator = ", ";
-    }
-    return text;
 }
 
 } // namespace
@@ -165,36 +150,6 @@ void ConflictChecker::checkWaits(const JunctionState &state, Clock::TimePoint at
                              light});
         }
     }
-}
-
-int checkJunction(JunctionPorts &ports, Context &ctx, const CheckOptions &options)
-{
-    ConflictChecker checker(options.maxWait);
-    const Clock::TimePoint start = ctx.clock.now();
-    const auto sample = [&] {
-        const JunctionState state = ports.readState();
-        const auto violations = checker.observe(state, ctx.clock.now());
-        if (violations.empty())
-            return;
-        const std::string stamp = formatTimestamp(ctx.clock.wallNow());
-        for (const Violation &v : violations)
-            ctx.out << stamp << "  violation: " << ruleName(v.rule) << ": " << v.detail << '\n';
-        ctx.out.flush();
-    };
-
-    const auto printSummary = [&] {
-        ctx.out << summary(checker, ctx.clock.now() - start) << std::endl;
-    };
-    try {
-        sampleEvery(ctx.clock, options.interval, options.duration, [&] { return ctx.stopping(); },
-                    sample);
-    } catch (const PortFailure &) {
-        // A run cut short by a failing port file still says what it saw up to then.
-        printSummary();
-        throw;
-    }
-    printSummary();
-    return checker.total() == 0 ? kExitOk : kExitViolations;
 }
 
 } // namespace bexen::ports

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "commands/cli.h"
-#include "model/clock.h"
 #include "model/junction_ports.h"
+#include "shared/clock.h"
 
 #include <array>
 #include <optional>
@@ -58,15 +57,7 @@ private:
     std::array<int, kRuleCount> m_counts{};
 };
 
-struct CheckOptions {
-    Clock::Duration interval = kPanelPoll;
-    Clock::Duration maxWait{60'000};
-    std::optional<Clock::Duration> duration; // none: until stopped
-};
-
-// Samples the junction every interval, printing each violation as a timed line and a summary at
-// the end; returns kExitOk when the run was clean, kExitViolations otherwise.
-// A failed access throws PortFailure after the summary of the run so far.
-int checkJunction(JunctionPorts &ports, Context &ctx, const CheckOptions &options);
+// A car may wait this long for green unless a run says otherwise.
+inline constexpr Clock::Duration kDefaultMaxWait{60'000};
 
 } // namespace bexen::ports

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "model/grading.h"
 
-#include "commands/port_args.h"
 #include "model/port_view.h"
+#include "model/step_timeline.h"
+#include "shared/words.h"
 
 #include <algorithm>
 #include <array>

@@ -2,10 +2,10 @@
 #pragma once
 
 #include "model/checker.h"
-#include "model/clock.h"
 #include "model/junction_ports.h"
 #include "model/recorded_run.h"
 #include "model/scenario.h"
+#include "shared/clock.h"
 
 #include <functional>
 #include <optional>

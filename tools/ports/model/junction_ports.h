@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "commands/cli.h"
-#include "commands/port_args.h"
-#include "model/clock.h"
 #include "model/port_view.h"
 #include "port_channel.h"
+#include "shared/clock.h"
 
 #include <cstdint>
 #include <functional>
@@ -52,19 +50,6 @@ public:
     void writeLight(int light, std::uint8_t value) { write(lightPort(light), value); }
     // Five reads, in port order: 150, then 160 to 163.
     JunctionState readState();
-};
-
-// The port file through the command's context: the --file PATH the user named, or the file the
-// temporary directory names at each access, as the panel finds it.
-class ContextPorts final : public JunctionPorts {
-public:
-    ContextPorts(const Context &ctx, io::WhenMissing whenMissing);
-    std::uint8_t read(std::int32_t port) override;
-    void write(std::int32_t port, std::uint8_t value) override;
-
-private:
-    const Context &m_ctx;
-    io::WhenMissing m_whenMissing;
 };
 
 // Sleeps until `when` in steps of at most one panel poll, so Ctrl-C is answered within one

@@ -9,8 +9,30 @@
 
 namespace bexen::ports {
 
-// The junction's facts (junction_facts.h) are this tool's vocabulary.
-using namespace junction;
+// The junction's facts (junction_facts.h) are this tool's vocabulary, each named here.
+using junction::kSensorPort;
+using junction::kLightCount;
+using junction::lightPort;
+using junction::sensorMask;
+using junction::isLightPort;
+using junction::kLightPorts;
+using junction::kJunctionPorts;
+using junction::Road;
+using junction::otherRoad;
+using junction::lightsOf;
+using junction::roadName;
+using junction::kDark;
+using junction::kRed;
+using junction::kRedYellow;
+using junction::kYellow;
+using junction::kGreen;
+using junction::kLightValues;
+using junction::isLightValue;
+using junction::shownLightValue;
+using junction::lightValueName;
+using junction::JunctionState;
+using junction::setPortByte;
+using junction::joinedList;
 
 // "4 green"
 std::string lightValueText(std::uint8_t value);

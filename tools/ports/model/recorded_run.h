@@ -2,9 +2,9 @@
 #pragma once
 
 #include "model/checker.h"
-#include "model/clock.h"
 #include "model/junction_ports.h"
 #include "model/script.h"
+#include "shared/clock.h"
 
 #include <string>
 #include <vector>

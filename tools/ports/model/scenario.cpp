@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "model/scenario.h"
 
-#include "commands/port_args.h"
 #include "model/junction_ports.h"
+#include "shared/words.h"
 
 #include <algorithm>
 #include <array>
@@ -103,6 +103,96 @@ std::optional<std::string> parseHeading(const std::vector<std::string_view> &wor
     return std::nullopt;
 }
 
+// One timed statement: its words (the TIME first), its line, and its time.
+struct Timed {
+    const std::vector<std::string_view> &words;
+    int line;
+    Clock::Duration at;
+};
+
+// Reads the statement into `r` and answers what is wrong with it; `lasts` is how long after its
+// time it still has a say.
+using TimedReader = std::optional<std::string> (*)(const Timed &t, Reading &r, Clock::Duration &lasts);
+
+std::optional<std::string> readSensor(const Timed &t, Reading &r, Clock::Duration &)
+{
+    PlayStep step{};
+    if (auto error = parseScriptStep(t.words, r.previous, step))
+        return error;
+    step.line = t.line;
+    r.scenario.steps.push_back(std::move(step));
+    return std::nullopt;
+}
+
+std::optional<std::string> readCar(const Timed &t, Reading &r, Clock::Duration &)
+{
+    const auto &words = t.words;
+    if (words.size() < 3)
+        return std::string("car needs a light number 1 to 4");
+    const auto light = parseWholeNumberAs<int>(words[2], 1, kLightCount);
+    if (!light)
+        return "light number " + quoteArgument(words[2]) + " is not 1 to 4";
+    if (words.size() > 3)
+        return "unexpected " + quoteArgument(words[3]) + " after the car's light";
+    r.scenario.steps.push_back(
+            {t.at, t.line, kSensorPort, sensorMask(*light), sensorMask(*light), joinWords(words), true});
+    return std::nullopt;
+}
+
+std::optional<std::string> readExpect(const Timed &t, Reading &r, Clock::Duration &lasts)
+{
+    const auto &words = t.words;
+    if (words.size() < 5 || words[2] != "light")
+        return std::string("expect needs light LIGHT STATE, the state 0 to 4 or dark, red, "
+                           "red-yellow, yellow, green");
+    const auto light = parseWholeNumberAs<int>(words[3], 1, kLightCount);
+    if (!light)
+        return "light number " + quoteArgument(words[3]) + " is not 1 to 4";
+    const auto value = parseState(words[4]);
+    if (!value)
+        return "state " + quoteArgument(words[4])
+                + " is not 0 to 4 or dark, red, red-yellow, yellow, green";
+    Expectation expectation{t.at, t.line, *light, *value, std::nullopt};
+    if (words.size() > 5) {
+        Clock::Duration within{};
+        if (auto error = parseWithin(words, 5, within))
+            return error;
+        expectation.within = within;
+        lasts = within;
+    }
+    r.scenario.expectations.push_back(expectation);
+    return std::nullopt;
+}
+
+std::optional<std::string> readRandomCars(const Timed &t, Reading &r, Clock::Duration &lasts)
+{
+    const auto &words = t.words;
+    if (words.size() < 3)
+        return std::string("random-cars needs a number of cars and within S");
+    const auto count = parseWholeNumberAs<int>(words[2], 1, kMostRandomCars);
+    if (!count)
+        return "number of cars " + quoteArgument(words[2]) + " is not a whole number from 1 to "
+                + std::to_string(kMostRandomCars);
+    Clock::Duration within{};
+    if (auto error = parseWithin(words, 3, within))
+        return error;
+    r.scenario.randomCars.push_back({t.at, t.line, *count, within});
+    lasts = within;
+    return std::nullopt;
+}
+
+struct TimedKeyword {
+    std::string_view word;
+    TimedReader read;
+};
+
+constexpr std::array<TimedKeyword, 4> kTimedKeywords{{
+    {"sensor", readSensor},
+    {"car", readCar},
+    {"expect", readExpect},
+    {"random-cars", readRandomCars},
+}};
+
 std::optional<std::string> parseTimed(const std::vector<std::string_view> &words, int line,
                                       Reading &r)
 {
@@ -112,59 +202,13 @@ std::optional<std::string> parseTimed(const std::vector<std::string_view> &words
     if (words.size() < 2)
         return std::string("the time needs a statement after it: sensor, car, expect or random-cars");
     const std::string_view kind = words[1];
-    Clock::Duration lasts{};
-    if (kind == "sensor") {
-        PlayStep step{};
-        if (auto error = parseScriptStep(words, r.previous, step))
-            return error;
-        step.line = line;
-        r.scenario.steps.push_back(std::move(step));
-    } else if (kind == "car") {
-        if (words.size() < 3)
-            return std::string("car needs a light number 1 to 4");
-        const auto light = parseWholeNumberAs<int>(words[2], 1, kLightCount);
-        if (!light)
-            return "light number " + quoteArgument(words[2]) + " is not 1 to 4";
-        if (words.size() > 3)
-            return "unexpected " + quoteArgument(words[3]) + " after the car's light";
-        r.scenario.steps.push_back(
-                {at, line, kSensorPort, sensorMask(*light), sensorMask(*light), joinWords(words), true});
-    } else if (kind == "expect") {
-        if (words.size() < 5 || words[2] != "light")
-            return std::string("expect needs light LIGHT STATE, the state 0 to 4 or dark, red, "
-                               "red-yellow, yellow, green");
-        const auto light = parseWholeNumberAs<int>(words[3], 1, kLightCount);
-        if (!light)
-            return "light number " + quoteArgument(words[3]) + " is not 1 to 4";
-        const auto value = parseState(words[4]);
-        if (!value)
-            return "state " + quoteArgument(words[4])
-                    + " is not 0 to 4 or dark, red, red-yellow, yellow, green";
-        Expectation expectation{at, line, *light, *value, std::nullopt};
-        if (words.size() > 5) {
-            Clock::Duration within{};
-            if (auto error = parseWithin(words, 5, within))
-                return error;
-            expectation.within = within;
-            lasts = within;
-        }
-        r.scenario.expectations.push_back(expectation);
-    } else if (kind == "random-cars") {
-        if (words.size() < 3)
-            return std::string("random-cars needs a number of cars and within S");
-        const auto count = parseWholeNumberAs<int>(words[2], 1, kMostRandomCars);
-        if (!count)
-            return "number of cars " + quoteArgument(words[2]) + " is not a whole number from 1 to "
-                    + std::to_string(kMostRandomCars);
-        Clock::Duration within{};
-        if (auto error = parseWithin(words, 3, within))
-            return error;
-        r.scenario.randomCars.push_back({at, line, *count, within});
-        lasts = within;
-    } else {
+    const auto keyword = std::ranges::find(kTimedKeywords, kind, &TimedKeyword::word);
+    if (keyword == kTimedKeywords.end())
         return "unknown step " + quoteArgument(kind) + "; a step is sensor, car, expect or random-cars"
                 + (kind == "light" ? " (the lights are the controller's)" : "");
-    }
+    Clock::Duration lasts{};
+    if (auto error = keyword->read({words, line, at}, r, lasts))
+        return error;
     r.previous = at;
     if (at + lasts >= r.lastMoment) {
         r.lastMoment = at + lasts;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "model/clock.h"
 #include "model/script.h"
+#include "shared/clock.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "model/script.h"
 
-#include "commands/command_line.h"
-#include "commands/port_args.h"
-#include "commands/recorder.h"
+#include "shared/words.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,8 +18,6 @@ namespace {
 // A script or a recording is read whole before anything is written; past this size it is not a
 // script someone wrote or a recording of the junction.
 constexpr std::uintmax_t kLargestPlayFile = std::uintmax_t{64} * 1024 * 1024;
-
-constexpr std::uint8_t kWholeByte = 0xff;
 
 } // namespace
 
@@ -227,135 +223,6 @@ std::string describeError(const std::string &path, const ScriptError &error)
 {
     const std::string where = error.line > 0 ? path + ":" + std::to_string(error.line) : path;
     return where + ": " + error.what;
-}
-
-StepTimeline::StepTimeline(std::vector<PlayStep> steps)
-    : m_steps(std::move(steps))
-{
-}
-
-std::vector<std::pair<StepTimeline::Signal, std::uint8_t>>
-StepTimeline::signalsOf(const PlayStep &step) const
-{
-    std::vector<std::pair<Signal, std::uint8_t>> signals;
-    if (step.port != kSensorPort) {
-        signals.push_back({{step.port, -1}, step.value});
-        return signals;
-    }
-    for (int bit = 0; bit < 8; ++bit) {
-        if (step.mask >> bit & 1u)
-            signals.push_back({{step.port, bit}, static_cast<std::uint8_t>(step.value >> bit & 1u)});
-    }
-    return signals;
-}
-
-Clock::Duration StepTimeline::nextDue() const
-{
-    const PlayStep &step = next();
-    Clock::Duration due = std::max(step.at, m_previousDue);
-    for (const auto &[key, value] : signalsOf(step)) {
-        const auto it = m_history.find(key);
-        if (it != m_history.end() && it->second.value != value)
-            due = std::max(due, it->second.changedAt + kShortestShown);
-    }
-    return due;
-}
-
-std::uint8_t StepTimeline::carryOut(JunctionPorts &ports, Clock::Duration now)
-{
-    const PlayStep &step = next();
-    const Clock::Duration due = nextDue();
-    std::uint8_t byte = step.value;
-    if (step.mask != kWholeByte)
-        byte = static_cast<std::uint8_t>((ports.read(step.port) & ~step.mask) | step.value);
-    ports.write(step.port, byte);
-    for (const auto &[key, value] : signalsOf(step)) {
-        const auto [it, first] = m_history.try_emplace(key, SignalHistory{value, now});
-        if (!first && it->second.value != value)
-            it->second = SignalHistory{value, now};
-    }
-    m_previousDue = due;
-    ++m_next;
-    return byte;
-}
-
-void StepTimeline::insert(PlayStep step)
-{
-    auto at = std::find_if(m_steps.begin() + static_cast<std::ptrdiff_t>(m_next), m_steps.end(),
-                           [&](const PlayStep &s) { return s.at > step.at; });
-    m_steps.insert(at, std::move(step));
-}
-
-PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<PlayStep> &steps,
-                      std::ostream &log, const std::function<bool()> &stop)
-{
-    PlayOutcome outcome;
-    StepTimeline timeline(steps);
-    const Clock::TimePoint start = clock.now();
-    while (!timeline.done()) {
-        const PlayStep &step = timeline.next();
-        const Clock::Duration due = timeline.nextDue();
-        if (!sleepUntil(clock, start + due, stop) || (stop && stop())) {
-            outcome.stopped = true;
-            log << formatSeconds(clock.now() - start) << " s  stopped before line " << step.line
-                << std::endl;
-            return outcome;
-        }
-        const PlayStep done = step; // the timeline moves on past it
-        const Clock::Duration late = due - done.at;
-        const std::uint8_t byte = timeline.carryOut(ports, clock.now() - start);
-        log << formatSeconds(clock.now() - start) << " s  line " << done.line << ": " << done.text
-            << "; port " << done.port << " = " << static_cast<int>(byte);
-        if (late > Clock::Duration::zero())
-            log << " (" << formatSeconds(late) << " s late, so the change before it is held "
-                << formatSeconds(kShortestShown) << " s)";
-        log << std::endl;
-        ++outcome.done;
-    }
-    return outcome;
-}
-
-namespace {
-
-int runPlay(Context &ctx, const std::string &path)
-{
-    constexpr std::string_view command = "play";
-
-    // Nothing is written until the whole script has been read and found sound.
-    std::string text;
-    if (auto error = readPlayFile(path, text))
-        return ctx.failUsage(command, *error);
-    const ParsedPlay parsed = parsePlayText(text);
-    if (parsed.error)
-        return ctx.failUsage(command, describeError(path, *parsed.error));
-
-    const io::PortFileLocation portFile = ctx.portFile();
-    if (portFile.error)
-        return ctx.failAccess(*portFile.error);
-    ctx.out << "play: " << parsed.steps.size() << (parsed.steps.size() == 1 ? " step" : " steps")
-            << " from " << path << " on " << portFile.path << std::endl;
-    ContextPorts ports(ctx, io::WhenMissing::Create);
-    playSteps(ports, ctx.clock, parsed.steps, ctx.out, [&] { return ctx.stopping(); });
-    return kExitOk;
-}
-
-} // namespace
-
-void addPlayCommand(CommandLine &line)
-{
-    auto script = std::make_shared<std::string>();
-    CLI::App &play = line.addCommand(
-            "play", "set sensors and lights on a timeline from SCRIPT, or replay a CSV recording",
-            [script](Context &ctx) { return runPlay(ctx, *script); });
-    line.addPath(play, "SCRIPT", *script,
-                 "one step a line, TIME in seconds from the start:\n"
-                 "  TIME sensor LIGHT on|off  a car arrives at (leaves) light LIGHT\n"
-                 "  TIME light LIGHT VALUE    light LIGHT (1 to 4) shows VALUE\n"
-                 "\"#\" starts a comment. Each change is held at least "
-                         + formatShortSeconds(kShortestShown)
-                         + " s; a step that comes sooner waits. A CSV file made by record is "
-                           "replayed as it was recorded.",
-                 "missing SCRIPT to play", "missing SCRIPT to play");
 }
 
 } // namespace bexen::ports

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "commands/cli.h"
-#include "model/clock.h"
 #include "model/junction_ports.h"
+#include "shared/clock.h"
 
 #include <functional>
 #include <map>
@@ -14,10 +13,6 @@
 #include <vector>
 
 namespace bexen::ports {
-
-// `bexen-ports play SCRIPT`: sensors (and lights) set on a timeline, from a script or a recording.
-class CommandLine;
-void addPlayCommand(CommandLine &line);
 
 // One change on the timeline: the bits of `mask` in `port` take the bits of `value`. A sensor
 // step changes one bit of port 150 and leaves the other cars as they are; a light step, or a row
@@ -32,6 +27,9 @@ struct PlayStep {
     // A scenario's car: its sensor goes on here, and off once its light has been green a while.
     bool carArrives = false;
 };
+
+// The mask of a step that sets the whole byte.
+inline constexpr std::uint8_t kWholeByte = 0xff;
 
 struct ScriptError {
     int line; // 0 when the fault is not on one line
@@ -49,6 +47,15 @@ struct ParsedPlay {
 // TIME in seconds from the start ("1.5"), never before the previous step's; LIGHT 1 to 4; VALUE
 // 0 to 255. Blanks separate the words; "#" starts a comment; blank lines are skipped.
 ParsedPlay parseScript(std::string_view text);
+// CSV, one row per change, the first five rows the state at the start, the last one the sensors'
+// byte again at the time the recording ended, so a reader knows how long it ran:
+//   time_s,port,value
+//   0.000,150,0
+//   ...
+//   12.300,160,4
+//   60.000,150,0
+inline constexpr std::string_view kCsvHeader = "time_s,port,value";
+
 // A CSV recording of `record` (header "time_s,port,value"), replayed as it was recorded.
 ParsedPlay parseRecording(std::string_view text);
 // Either of the two, told apart by the first line.
@@ -72,49 +79,5 @@ std::string joinWords(const std::vector<std::string_view> &words);
 std::optional<std::string> readPlayFile(const std::string &path, std::string &text);
 // "run.csv:7: port "170" is not 150 or 160 to 163"; the path alone when no line is at fault.
 std::string describeError(const std::string &path, const ScriptError &error);
-
-// The steps still to come, in order, each due at its time from the start; one that would change
-// a sensor bit or a light sooner than kShortestShown after that signal's previous change is due
-// when the hold is over, and the steps after it keep their order. play runs one to its end; test
-// adds the departures of its cars while it runs.
-class StepTimeline {
-public:
-    explicit StepTimeline(std::vector<PlayStep> steps);
-
-    bool done() const { return m_next == m_steps.size(); }
-    const PlayStep &next() const { return m_steps[m_next]; }
-    // When the next step may be carried out, from the start; never before the one before it.
-    Clock::Duration nextDue() const;
-    // Writes the next step `now` (from the start) and answers the byte written; throws
-    // PortFailure when the port file fails.
-    std::uint8_t carryOut(JunctionPorts &ports, Clock::Duration now);
-    // A step that was not known in advance, after those of its time or earlier still to come.
-    void insert(PlayStep step);
-
-private:
-    struct SignalHistory {
-        std::uint8_t value;
-        Clock::Duration changedAt;
-    };
-    // A light is one signal (bit -1); each bit of the sensor port is a signal of its own, so two
-    // cars arriving together are not held apart.
-    using Signal = std::pair<std::int32_t, int>;
-    std::vector<std::pair<Signal, std::uint8_t>> signalsOf(const PlayStep &step) const;
-
-    std::vector<PlayStep> m_steps;
-    std::size_t m_next = 0;
-    Clock::Duration m_previousDue{};
-    std::map<Signal, SignalHistory> m_history;
-};
-
-struct PlayOutcome {
-    std::size_t done = 0; // steps carried out
-    bool stopped = false;
-};
-
-// Carries out the steps at their times, held as StepTimeline holds them. Throws PortFailure when
-// the port file fails.
-PlayOutcome playSteps(JunctionPorts &ports, Clock &clock, const std::vector<PlayStep> &steps,
-                      std::ostream &log, const std::function<bool()> &stop);
 
 } // namespace bexen::ports

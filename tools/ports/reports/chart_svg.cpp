@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "reports/chart_svg.h"
 
-#include "commands/port_args.h"
 #include "reports/xml_text.h"
+#include "shared/words.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "model/clock.h"
 #include "model/recorded_run.h"
+#include "shared/clock.h"
 
 #include <string>
 #include <vector>

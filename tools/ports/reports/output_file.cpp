@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "reports/output_file.h"
 
+#include "shared/words.h"
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -43,6 +45,29 @@ bool isSameFile(const std::string &a, const std::string &b)
 {
     std::error_code ec;
     return a == b || (fs::equivalent(a, b, ec) && !ec);
+}
+
+std::optional<std::string> checkOutputPath(const OutputTarget &target,
+                                           const std::vector<KeptFile> &kept)
+{
+    const std::string named = std::string(target.argument) + " " + quoteArgument(target.path);
+    for (const KeptFile &file : kept) {
+        if (isSameFile(target.path, file.path))
+            return named + " is " + std::string(file.what) + " itself; " + std::string(target.work)
+                    + " into another file";
+    }
+    std::error_code ec;
+    if (fs::is_directory(target.path, ec))
+        return named + " is a directory; name " + std::string(target.file);
+    const fs::path directory = fs::path(target.path).parent_path();
+    if (directory.empty())
+        return std::nullopt;
+    const fs::file_status status = fs::status(directory, ec);
+    if (status.type() == fs::file_type::not_found)
+        return named + ": its directory " + quoteArgument(directory.string()) + " does not exist";
+    if (!ec && !fs::is_directory(status))
+        return named + ": " + quoteArgument(directory.string()) + " is not a directory";
+    return std::nullopt;
 }
 
 } // namespace bexen::ports

@@ -4,9 +4,9 @@
 // running panel neither parses nor renders its vector artwork.
 //   bexen_render_boxes OUT.cpp
 #include "form1_tables.h"
-#include "artwork.h"
 #include "picture_box_art.h"
-#include "raw_picture_writer.h"
+#include "pictures/artwork.h"
+#include "pictures/raw_picture_writer.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "model/clock.h"
+#include "shared/clock.h"
 
 #include <thread>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "model/clock.h"
+#include "shared/clock.h"
 
 #include <cstdint>
 #include <optional>
@@ -9,6 +9,10 @@
 #include <string_view>
 
 namespace bexen::ports {
+
+// A user's argument as an error line shows it: in double quotes, with control characters and
+// quotes escaped so a stray byte cannot play tricks on the terminal.
+std::string quoteArgument(std::string_view arg);
 
 // The port file starts at port 100; 65535 is the highest port an emulated machine can address.
 inline constexpr std::int32_t kLowestPort = 100;

@@ -1,11 +1,31 @@
 // SPDX-License-Identifier: MIT
-#include "commands/port_args.h"
+#include "shared/words.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 
 namespace bexen::ports {
+
+std::string quoteArgument(std::string_view arg)
+{
+    std::string text = "\"";
+    for (char c : arg) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            text += '\\';
+            text += c;
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            text += escaped;
+        } else {
+            text += c;
+        }
+    }
+    text += '"';
+    return text;
+}
 
 std::optional<std::uint64_t> parseWholeNumber(std::string_view text, std::uint64_t lowest,
                                               std::uint64_t highest)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "commands/interrupt.h"
+#include "shared/interrupt.h"
 
 #include <atomic>
 #include <csignal>
