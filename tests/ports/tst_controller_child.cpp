@@ -45,13 +45,13 @@ bool within(const std::function<bool()> &reached)
     return true;
 }
 
+#ifndef _WIN32
 std::string fileText(const fs::path &path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-#ifndef _WIN32
 // Gone, or a zombie that only its new parent has still to reap.
 bool processGone(pid_t pid)
 {
@@ -118,10 +118,12 @@ struct Behaviour {
     const char *gone = ""; // a file naming a process it started that must be gone
 };
 
+#ifndef _WIN32
 std::vector<std::string> sh(const std::string &script)
 {
     return {"sh", "-c", script};
 }
+#endif
 
 const Behaviour kBehaviours[] = {
 #ifndef _WIN32

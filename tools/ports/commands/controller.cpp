@@ -75,19 +75,6 @@ private:
     std::array<std::size_t, 2> m_dropped{};
 };
 
-// "3 s", "2.5 s": the grace as the user gave it.
-std::string secondsText(std::chrono::milliseconds time)
-{
-    std::string text = std::to_string(time.count() / 1000);
-    if (const auto thousandths = static_cast<int>(time.count() % 1000); thousandths != 0) {
-        std::array<char, 8> fraction{};
-        std::snprintf(fraction.data(), fraction.size(), ".%03d", thousandths);
-        text += fraction.data();
-        text.erase(text.find_last_not_of('0') + 1);
-    }
-    return text + " s";
-}
-
 } // namespace
 
 #ifdef _WIN32
@@ -383,6 +370,19 @@ public:
 private:
     int m_fd = -1;
 };
+
+// "3 s", "2.5 s": the grace as the user gave it.
+std::string secondsText(std::chrono::milliseconds time)
+{
+    std::string text = std::to_string(time.count() / 1000);
+    if (const auto thousandths = static_cast<int>(time.count() % 1000); thousandths != 0) {
+        std::array<char, 8> fraction{};
+        std::snprintf(fraction.data(), fraction.size(), ".%03d", thousandths);
+        text += fraction.data();
+        text.erase(text.find_last_not_of('0') + 1);
+    }
+    return text + " s";
+}
 
 std::string failed(const char *what, int error)
 {
