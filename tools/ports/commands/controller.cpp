@@ -35,7 +35,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kLook = 20ms;
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 
 enum Stream { kOut, kErr };
 
@@ -526,7 +526,7 @@ std::vector<std::string> environmentFor(const ControllerEnvironment &environment
             entries.emplace_back(text);
     }
     for (const auto &[name, value] : environment)
-        entries.push_back(name + "=" + value);
+        entries.push_back(std::string(name).append("=").append(value));
     return entries;
 }
 

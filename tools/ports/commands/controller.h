@@ -20,7 +20,7 @@ struct ControllerLimits {
     std::chrono::milliseconds grace{3000};
     // The most of each stream kept between two takeOutput() calls; what comes beyond that is
     // counted, not kept, so a controller that floods its output is never held up by it.
-    std::size_t outputKept = 64 * 1024;
+    std::size_t outputKept = std::size_t{64} * 1024;
 };
 
 // What the controller wrote since the last look, each stream on its own.
