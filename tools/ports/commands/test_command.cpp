@@ -30,6 +30,7 @@ constexpr std::uint32_t kDefaultSeed = 17;
 
 struct TestOptions {
     Clock::Duration maxWait = kDefaultMaxWait;
+    Clock::Duration grace = ControllerLimits{}.grace;
     std::string junit;
     std::string gradescope;
     std::string charts;
@@ -81,6 +82,22 @@ std::optional<io::AccessError> writeChart(const std::string &dir, const Scenario
     return writeFileWhole((fs::path(dir) / (r.name + ".svg")).string(), renderChart(input));
 }
 
+// What the controller wrote, passed on as it comes, as when its output was the test's own.
+void echoOutput(Context &ctx, ControllerProcess &controller, StatusLine &status)
+{
+    const ControllerOutput output = controller.takeOutput();
+    if (output.out.empty() && output.err.empty() && output.outDropped == 0 && output.errDropped == 0)
+        return;
+    status.clear();
+    ctx.out << output.out << std::flush;
+    ctx.err << output.err;
+    for (const std::size_t dropped : {output.outDropped, output.errDropped}) {
+        if (dropped != 0)
+            ctx.err << "[" << dropped << " bytes of the controller's output left out]\n";
+    }
+    ctx.err << std::flush;
+}
+
 // What the command line asks that cannot be done, found before anything runs; the directory of
 // --charts is made here when it is missing.
 std::optional<std::string> prepareOutputs(const Context &ctx, const TestOptions &options)
@@ -120,6 +137,8 @@ ScenarioResult runScenario(Context &ctx, JunctionPorts &ports, StatusLine &statu
     if (controller)
         hooks.controllerEnded = [controller] { return controller->ended(); };
     hooks.progress = [&](Clock::Duration elapsed, const JunctionState &state) {
+        if (controller)
+            echoOutput(ctx, *controller, status);
         status.show(scenario.name, elapsed, scenario.duration, state);
     };
     ScenarioResult result = gradeScenario(ports, ctx.clock, scenario, options.maxWait, options.seed, hooks);
@@ -145,8 +164,10 @@ SuiteRun runSuite(Context &ctx, const std::vector<Scenario> &scenarios, const Te
         if (result.foreignWriter)
             break;
     }
-    if (controller)
+    if (controller) {
         controller->stop();
+        echoOutput(ctx, *controller, status);
+    }
     run.took = ctx.clock.now() - start;
     return run;
 }
@@ -194,7 +215,9 @@ int runTest(Context &ctx, const TestOptions &options)
 
     std::unique_ptr<ControllerProcess> controller;
     if (ctx.controller) {
-        if (auto error = ControllerProcess::start(*ctx.controller, controller))
+        ControllerLimits limits;
+        limits.grace = options.grace;
+        if (auto error = ControllerProcess::start(*ctx.controller, {}, limits, controller))
             return ctx.failUsage(kCommand, "cannot start the controller "
                                                    + quoteArgument(ctx.controller->front()) + ": " + *error);
     }
@@ -226,6 +249,9 @@ void addTestCommand(CommandLine &line)
                     "from --seed. Every rule of watch --check is judged throughout.");
     line.addSeconds(test, "--max-wait", options->maxWait,
                     "the longest a car may wait for green, where a scenario does not say (default)");
+    line.addSeconds(test, "--grace", options->grace,
+                    "how long a controller has to leave its lights after the test asks it to end "
+                    "(default)");
     line.addPath(test, "--junit", options->junit, "write the verdicts to PATH as JUnit XML");
     line.addPath(test, "--gradescope", options->gradescope,
                  "write the verdicts to PATH as Gradescope's results.json");
