@@ -8,6 +8,7 @@
 #   classroom.sh EXAMPLES_DIR BEXEN_PORTS
 # Exit 0 passed, 1 failed, 77 skipped (a tool is not installed).
 set -u
+# shellcheck source=tests/autograder/common.sh
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need python3:python3
 # Debian's PyYAML is for Debian's python3, which another python3 first on PATH may not see.

@@ -1,4 +1,5 @@
 # SPDX-License-Identifier: MIT
+# shellcheck shell=bash disable=SC2034 # sourced: what it sets is used by the test that sources it
 # Shared by the autograder recipes' tests: the tool from the build on PATH, two short scenarios
 # (a few seconds in all, where the built-in suite takes minutes), three controllers that earn
 # known scores on them, and a work folder removed at the end.

@@ -5,6 +5,7 @@
 #   grade_class.sh EXAMPLES_DIR BEXEN_PORTS
 # Exit 0 passed, 1 failed, 77 skipped (a tool is not installed).
 set -u
+# shellcheck source=tests/autograder/common.sh
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need parallel:parallel python3:python3
 

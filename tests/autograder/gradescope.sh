@@ -7,6 +7,7 @@
 #   gradescope.sh EXAMPLES_DIR BEXEN_PORTS
 # Exit 0 passed, 1 failed, 77 skipped (a tool is not installed).
 set -u
+# shellcheck source=tests/autograder/common.sh
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 need zip:zip unzip:unzip dpkg-deb:dpkg python3:python3
 recipe=$examples/autograder/gradescope

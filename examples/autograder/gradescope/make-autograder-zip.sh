@@ -38,4 +38,4 @@ fi
 out=$(realpath -m "$out")
 rm -f "$out"
 (cd "$work" && zip -q -r "$out" .)
-echo "$out: setup.sh, run_autograder, bexen-ports $version${scenarios:+, $(ls "$work/scenarios" | wc -l) scenarios}"
+echo "$out: setup.sh, run_autograder, bexen-ports $version${scenarios:+, ${#found[@]} scenarios}"
