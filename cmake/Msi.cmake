@@ -3,19 +3,13 @@
 # bexen-semaphores-VERSION-win64.msi, built by wixl (Debian package wixl, from msitools) from
 # packaging/bexen-semaphores.wxs. Included by Packaging.cmake in a Windows build.
 
-set(bexen_windows_texts_dir ${PROJECT_BINARY_DIR}/packaging/windows)
 set(bexen_windows_texts "")
 foreach(pair "${PROJECT_SOURCE_DIR}/LICENSE|LICENSE.txt" "${bexen_packaging}/README-windows.txt|README.txt")
     string(REPLACE "|" ";" pair "${pair}")
     list(GET pair 0 source)
     list(GET pair 1 name)
-    add_custom_command(OUTPUT ${bexen_windows_texts_dir}/${name}
-        COMMAND ${CMAKE_COMMAND} -DIN=${source} -DOUT=${bexen_windows_texts_dir}/${name}
-                -P ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
-        DEPENDS ${source} ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
-        COMMENT "Writing ${name} with Windows line ends"
-        VERBATIM)
-    list(APPEND bexen_windows_texts ${bexen_windows_texts_dir}/${name})
+    bexen_windows_text(${source} ${name} copy)
+    list(APPEND bexen_windows_texts ${copy})
 endforeach()
 add_custom_target(bexen_windows_texts ALL DEPENDS ${bexen_windows_texts})
 install(FILES ${bexen_windows_texts} DESTINATION .)

@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# The package's changelog and the two manual pages, compressed as Debian installs them: gzip -9,
+# The packages' changelog (one, as the source's) and the two manual pages, compressed as Debian installs them: gzip -9,
 # with no file name or time inside, so that building the same release twice gives the same bytes.
 # Included by Packaging.cmake, after every program's target exists.
 
@@ -28,12 +28,18 @@ function(bexen_gzip_doc source name)
 endfunction()
 
 bexen_gzip_doc(${bexen_packaging}/changelog changelog)
-install(FILES ${bexen_docs_out}/changelog.gz DESTINATION ${bexen_doc_dir})
+foreach(pair ${bexen_doc_dirs})
+    string(REPLACE "|" ";" pair "${pair}")
+    list(GET pair 0 component)
+    list(GET pair 1 dir)
+    install(FILES ${bexen_docs_out}/changelog.gz DESTINATION ${dir} COMPONENT ${component})
+endforeach()
 
 # The panel takes no arguments, so its page is written by hand.
 if(TARGET bexen-semaphores)
     bexen_gzip_doc(${bexen_packaging}/bexen-semaphores.1 bexen-semaphores.1)
-    install(FILES ${bexen_docs_out}/bexen-semaphores.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${bexen_docs_out}/bexen-semaphores.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+        COMPONENT panel)
 endif()
 
 # bexen-ports' page is made from the help of the program just built, so the two always agree;

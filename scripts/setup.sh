@@ -16,6 +16,7 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick
     dpkg-dev file desktop-file-utils
     help2man lintian appstream man-db groff-base
+    parallel python3 python3-yaml zip unzip
 )
 
 # shellcheck source=packages.sh

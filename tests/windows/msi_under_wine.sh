@@ -1,9 +1,10 @@
 #!/bin/bash
 # SPDX-License-Identifier: MIT
-# The MSI as an administrator deploys it: README.txt and LICENSE.txt with Windows line ends in
-# it and in the zip; installed silently into a fresh Wine prefix, the panel under Program Files
-# passes the window and picture checks and the Start menu has its shortcut; a later version
-# replaces it; removed silently, nothing of it is left.
+# The MSI as an administrator deploys it: every text in it and in the zip (README.txt,
+# LICENSE.txt, the scenarios, the autograder recipes) with Windows line ends; installed silently
+# into a fresh Wine prefix, the panel under Program Files passes the window and picture checks
+# and the Start menu has its shortcut; a later version replaces it; removed silently, nothing of
+# it is left.
 #   msi_under_wine.sh MSI ZIP WIN_PANEL_TEST.exe [STAGE]
 # STAGE: the directory the MSI was built in, from which a later version is built to upgrade to.
 # Exit 0 passed, 1 failed, 77 skipped (no display to run the panel on).
@@ -27,20 +28,34 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Every line of the two texts ends in CR LF, as Notepad before Windows 10 1809 needs.
+# Every line of every text in either ends in CR LF, as Notepad before Windows 10 1809 needs;
+# the autograder's shell scripts run on Linux, where a CR would end up in their commands, so
+# theirs end in LF alone.
 mkdir -p "$work/zip" "$work/msi"
 unzip -q "$zip" -d "$work/zip" || fail "cannot unpack $zip"
 msiextract -C "$work/msi" "$msi" >/dev/null || fail "cannot unpack $msi"
 for package in zip msi; do
+    texts=0
+    while IFS= read -r -d '' file; do
+        grep -Iq . "$file" || continue
+        name=${file#"$work/$package/"}
+        lines=$(grep -c '' "$file")
+        if head -c 2 "$file" | grep -q '^#!'; then
+            [ "$(grep -c $'\r' "$file")" -eq 0 ] || fail "the $package's script $name has CRs"
+        else
+            bare=$(grep -c -v $'\r$' "$file")
+            [ "$bare" -eq 0 ] || fail "the $package's $name: $bare of its $lines lines end without a CR"
+        fi
+        texts=$((texts + 1))
+    done < <(find "$work/$package" -type f -print0)
     for name in README.txt LICENSE.txt; do
-        file=$(find "$work/$package" -name "$name" | head -n 1)
-        [ -n "$file" ] || fail "the $package has no $name"
-        lines=$(wc -l <"$file")
-        bare=$(grep -c -v $'\r$' "$file")
-        [ "$lines" -gt 5 ] && [ "$bare" -eq 0 ] ||
-            fail "the $package's $name: $bare of its $lines lines end without a CR"
+        [ -n "$(find "$work/$package" -name "$name")" ] || fail "the $package has no $name"
     done
+    echo "the $package: $texts texts checked"
 done
+scenarios=$(find "$work/zip" -path '*/scenarios/*.txt' | wc -l)
+[ "$scenarios" -gt 0 ] || fail "the zip has no scenarios/*.txt"
+[ -n "$(find "$work/zip" -path '*/autograder/github/classroom.yml')" ] || fail "the zip has no autograder recipes"
 
 if [ -z "${DISPLAY:-}" ]; then
     echo "SKIP: no DISPLAY (scripts/test-windows.sh sets one)"
@@ -97,4 +112,4 @@ wine msiexec /x "$(winepath -w "$work/later.msi")" /qn </dev/null >"$work/remove
 ! wine reg query "$entry" </dev/null >/dev/null 2>&1 || fail "the Programs and Features entry is left behind"
 [ ! -e "$(winepath -u "$icon")" ] || fail "the product icon $icon is left behind"
 
-echo "PASS: the MSI's texts end their lines in CR LF; it installs, runs and uninstalls silently"
+echo "PASS: the zip's and the MSI's texts end their lines in CR LF; it installs, runs and uninstalls silently"

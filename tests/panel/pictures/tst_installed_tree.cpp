@@ -124,8 +124,11 @@ void TestInstalledTree::pngIcons()
 void TestInstalledTree::documents_data()
 {
     QTest::addColumn<QString>("document");
-    QTest::newRow("copyright") << "share/doc/bexen-semaphores/copyright";
-    QTest::newRow("changelog") << "share/doc/bexen-semaphores/changelog.gz";
+    // Each Debian package has its own copyright and changelog.
+    for (const char *package : {"bexen-semaphores", "bexen-ports"}) {
+        QTest::addRow("%s copyright", package) << QStringLiteral("share/doc/%1/copyright").arg(QLatin1String(package));
+        QTest::addRow("%s changelog", package) << QStringLiteral("share/doc/%1/changelog.gz").arg(QLatin1String(package));
+    }
     QTest::newRow("bexen-ports(1)") << "share/man/man1/bexen-ports.1.gz";
     QTest::newRow("bexen-semaphores(1)") << "share/man/man1/bexen-semaphores.1.gz";
     QTest::newRow("metainfo") << "share/metainfo/bexen-semaphores.metainfo.xml";
