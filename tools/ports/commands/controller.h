@@ -31,6 +31,20 @@ struct ControllerOutput {
     std::size_t errDropped = 0;
 };
 
+// What `test` grades, whichever way it runs: a program that drives the lights while the
+// scenarios play, and ends when the test is done with it.
+class GradedController {
+public:
+    virtual ~GradedController() = default;
+    // Why it has stopped driving the lights, once it has ("the controller exited (status 1)");
+    // nothing while it runs.
+    virtual std::optional<std::string> ended() = 0;
+    // Ends it, giving it the grace to leave its lights first where it can take one.
+    virtual void stop() = 0;
+    // What it wrote since the last call. Never waits; after stop(), the rest of what it wrote.
+    virtual ControllerOutput takeOutput() = 0;
+};
+
 // The controller that `test -- COMMAND...` starts: the student's program (or an emulator running
 // it) as a child process with no terminal: its input is empty (/dev/null, NUL), its output goes
 // to pipes that are read all along. It runs in a process group of its own on POSIX (a job on
@@ -39,7 +53,7 @@ struct ControllerOutput {
 // started itself is then left (the group is ended on every orderly end, and a controller run by
 // a shell script should `exec` its last command). Call start() from a thread that lives as long
 // as the controller: on Linux the controller dies with the thread that started it.
-class ControllerProcess {
+class ControllerProcess final : public GradedController {
 public:
     // Starts COMMAND with ARGUMENTS, found on PATH as a shell would, with ENVIRONMENT over the
     // test's own. Answers the reason when it cannot be started.
@@ -53,12 +67,11 @@ public:
 
     // "the controller exited (status 1)", "... was stopped by signal SIGTTIN" once it has ended
     // (a stopped controller counts as ended: nothing drives the lights); nothing while it runs.
-    std::optional<std::string> ended();
+    std::optional<std::string> ended() override;
     // Asks it to end (SIGTERM; on Windows it is ended at once), ends it outright if it has not
     // within the grace, and ends whatever it left running. Afterwards ended() says which.
-    void stop();
-    // What it wrote since the last call. Never waits; after stop(), the rest of what it wrote.
-    ControllerOutput takeOutput();
+    void stop() override;
+    ControllerOutput takeOutput() override;
 
 private:
     struct Handle;

@@ -83,7 +83,7 @@ std::optional<io::AccessError> writeChart(const std::string &dir, const Scenario
 }
 
 // What the controller wrote, passed on as it comes, as when its output was the test's own.
-void echoOutput(Context &ctx, ControllerProcess &controller, StatusLine &status)
+void echoOutput(Context &ctx, GradedController &controller, StatusLine &status)
 {
     const ControllerOutput output = controller.takeOutput();
     if (output.out.empty() && output.err.empty() && output.outDropped == 0 && output.errDropped == 0)
@@ -124,10 +124,18 @@ struct SuiteRun {
     std::optional<io::AccessError> reportError; // a chart that could not be written
 };
 
-ScenarioResult runScenario(Context &ctx, JunctionPorts &ports, StatusLine &status,
-                           const Scenario &scenario, const TestOptions &options,
-                           ControllerProcess *controller)
+// The junction a run grades: its ports, the clock the scenarios play on, and the controller
+// when the test started one.
+struct GradedJunction {
+    JunctionPorts &ports;
+    Clock &clock;
+    GradedController *controller = nullptr;
+};
+
+ScenarioResult runScenario(Context &ctx, const GradedJunction &junction, StatusLine &status,
+                           const Scenario &scenario, const TestOptions &options)
 {
+    GradedController *const controller = junction.controller;
     if (controller) {
         if (auto ended = controller->ended())
             return notRun(scenario, *ended);
@@ -141,22 +149,23 @@ ScenarioResult runScenario(Context &ctx, JunctionPorts &ports, StatusLine &statu
             echoOutput(ctx, *controller, status);
         status.show(scenario.name, elapsed, scenario.duration, state);
     };
-    ScenarioResult result = gradeScenario(ports, ctx.clock, scenario, options.maxWait, options.seed, hooks);
+    ScenarioResult result = gradeScenario(junction.ports, junction.clock, scenario, options.maxWait,
+                                          options.seed, hooks);
     status.clear();
     return result;
 }
 
-SuiteRun runSuite(Context &ctx, const std::vector<Scenario> &scenarios, const TestOptions &options,
-                  ControllerProcess *controller)
+SuiteRun runSuite(Context &ctx, const GradedJunction &junction, const std::vector<Scenario> &scenarios,
+                  const TestOptions &options)
 {
-    ContextPorts ports(ctx, io::WhenMissing::Create);
+    GradedController *const controller = junction.controller;
     StatusLine status(ctx.out, isTerminal(ctx.out));
     SuiteRun run;
-    const Clock::TimePoint start = ctx.clock.now();
+    const Clock::TimePoint start = junction.clock.now();
     for (const Scenario &scenario : scenarios) {
         if (ctx.stopping())
             break;
-        run.results.push_back(runScenario(ctx, ports, status, scenario, options, controller));
+        run.results.push_back(runScenario(ctx, junction, status, scenario, options));
         const ScenarioResult &result = run.results.back();
         printVerdict(ctx.out, result);
         if (!options.charts.empty() && !run.reportError)
@@ -168,7 +177,7 @@ SuiteRun runSuite(Context &ctx, const std::vector<Scenario> &scenarios, const Te
         controller->stop();
         echoOutput(ctx, *controller, status);
     }
-    run.took = ctx.clock.now() - start;
+    run.took = junction.clock.now() - start;
     return run;
 }
 
@@ -221,7 +230,8 @@ int runTest(Context &ctx, const TestOptions &options)
             return ctx.failUsage(kCommand, "cannot start the controller "
                                                    + quoteArgument(ctx.controller->front()) + ": " + *error);
     }
-    SuiteRun run = runSuite(ctx, scenarios, options, controller.get());
+    ContextPorts ports(ctx, io::WhenMissing::Create);
+    SuiteRun run = runSuite(ctx, GradedJunction{ports, ctx.clock, controller.get()}, scenarios, options);
     return finishRun(ctx, options, scenarios.size(), run);
 }
 

@@ -33,6 +33,10 @@ struct ScenarioResult {
     std::vector<TimedNote> failedExpectations;
     Clock::Duration maxWait{};
     bool ran = true; // false: it never started, and its one failure has no time
+    // What the controller printed while this scenario ran, each stream capped, with a line
+    // saying how much was left out; for the reports, never mixed into the verdicts.
+    std::string controllerOut;
+    std::string controllerErr;
     // Another program wrote port 150: the run was not the test's to grade.
     std::optional<std::string> foreignWriter;
 
