@@ -7,6 +7,7 @@
 #include "commands/demo.h"
 #include "commands/interrupt.h"
 #include "commands/recorder.h"
+#include "commands/run.h"
 #include "commands/test_command.h"
 #include "model/junction_ports.h"
 #include "model/script.h"
@@ -108,7 +109,7 @@ int runTool(const Args &args, std::ostream &out, std::ostream &err, Clock &clock
     CommandLine line;
     for (const auto add : {addWhereCommand, addGetCommand, addSetCommand, addDumpCommand,
                            addWatchCommand, addDemoCommand, addRecordCommand, addPlayCommand,
-                           addChartCommand, addTestCommand})
+                           addChartCommand, addTestCommand, addRunCommand})
         add(line);
     try {
         return line.run(words, ctx);
