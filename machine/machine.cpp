@@ -863,6 +863,7 @@ void Machine::Cpu::system(std::uint16_t returnIp)
     }
     const std::uint32_t micros = (std::uint32_t{reg16(m_uc, UC_X86_REG_CX)} << 16)
             | reg16(m_uc, UC_X86_REG_DX);
+    setReg(m_uc, UC_X86_REG_AH, 0);
     setFlag(kCarry, false);
     if (micros == 0)
         return;

@@ -194,9 +194,10 @@ int RunLoop::run(machine::Machine &machine, const PortFileBus &bus)
     for (;;) {
         if (m_ctx.stopping())
             return kExitInterrupted;
-        if (timeIsUp())
-            return timeLimit(machine);
-        const Clock::Duration running = m_ctx.clock.now() - m_start - m_waited;
+        // Once the time is up, the instructions due by the limit still run.
+        const bool last = timeIsUp();
+        const Clock::TimePoint now = last ? m_start + *m_options.maxSeconds : m_ctx.clock.now();
+        const Clock::Duration running = now - m_start - m_waited;
         std::uint64_t budget = kFastSlice;
         if (speed != 0) {
             // The instructions due by now on the absolute schedule, less those run.
@@ -209,13 +210,16 @@ int RunLoop::run(machine::Machine &machine, const PortFileBus &bus)
             return m_ctx.failAccess(*bus.failure());
         switch (stop.reason) {
         case machine::Stop::Reason::SliceDone:
+            if (last)
+                return timeLimit(machine);
             if (speed != 0)
                 sleepUntil(m_start + m_waited + (running / kSlice + 1) * kSlice);
             break;
         case machine::Stop::Reason::Waiting: {
+            if (last)
+                return timeLimit(machine);
             const Clock::TimePoint before = m_ctx.clock.now();
-            const auto until = std::chrono::ceil<Clock::Duration>(stop.until);
-            sleepUntil(m_start + until);
+            sleepUntil(m_start + std::chrono::ceil<Clock::Duration>(stop.until));
             m_waited += m_ctx.clock.now() - before;
             break;
         }
