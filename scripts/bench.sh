@@ -125,3 +125,7 @@ goal "c/a" "$ca" 1.25
 goal "d/c" "$dc" 1.1
 goal "idle CPU" "$idle_cpu" 1.10
 goal "idle memory" "$idle_memory" 1.2
+
+# A student's program under `bexen-ports run`: its own two goals.
+echo
+"$here/bench-run.sh"

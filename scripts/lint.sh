@@ -15,14 +15,14 @@ ensure_packages clang-tidy
 # The layers of tools/ports first: a grep, quicker than any clang-tidy run.
 "$repo/scripts/check-layers.sh"
 
-files=${1:-"^$repo/(io|poll|junction|panel|tools|tests|bench|fuzz)/.*\.cpp$"}
+files=${1:-"^$repo/(io|poll|junction|machine|panel|tools|tests|bench|fuzz)/.*\.cpp$"}
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0
 # Diagnostics in headers only from the project's own folders: not from Qt's, nor from the moc
 # files the tests include from build/.
 run-clang-tidy -quiet -p "$repo/build" -j "$(nproc)" \
-    -header-filter="^$repo/(io|poll|junction|panel|tools|tests|bench|fuzz)/" "$files" >"$log" 2>&1 ||
+    -header-filter="^$repo/(io|poll|junction|machine|panel|tools|tests|bench|fuzz)/" "$files" >"$log" 2>&1 ||
     status=$?
 # Only the findings and what clang-tidy could not read; not its counts of warnings it left out.
 sed 's/\x1b\[[0-9;]*m//g' "$log" | grep -v -E '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$|^Suppressed [0-9]+ warnings|^Use -header-filter|^Running clang-tidy|^clang-tidy-14 |^$' || true

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Sets everything up (packages, build), then starts the panel with the demo controller driving it,
-# so the junction works at once. Closing the window stops both; so does Ctrl-C, and so does a
-# SIGTERM or SIGHUP to this script (a session manager logging out, a terminal closed): the demo
-# ends its phase safely and leaves every light red, and the panel closes.
+# so the junction works at once; or, given a student's DOS program, with that program run by
+# `bexen-ports run` in place of the demo. Closing the window stops both; so does Ctrl-C, and so
+# does a SIGTERM or SIGHUP to this script (a session manager logging out, a terminal closed): the
+# demo ends its phase safely and leaves every light red (a program is ended where it is), and the
+# panel closes.
+#   scripts/run.sh [PROGRAM [ARGUMENTS]...]
 #   BEXEN_BUILD_DIR=DIR scripts/run.sh   runs what DIR holds as it is, without setting up (tests)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -37,7 +40,11 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
-"$bin/tools/ports/bexen-ports" demo &
+if [ "$#" -gt 0 ]; then
+    "$bin/tools/ports/bexen-ports" run -- "$@" &
+else
+    "$bin/tools/ports/bexen-ports" demo &
+fi
 demo=$!
 "$bin/panel/bexen-semaphores" &
 panel=$!

@@ -8,6 +8,7 @@
 #include "commands/demo.h"
 #include "commands/play.h"
 #include "commands/recorder.h"
+#include "commands/run.h"
 #include "commands/test_command.h"
 #include "model/junction_ports.h"
 #include "shared/interrupt.h"
@@ -27,7 +28,7 @@ int runTool(const Args &args, std::ostream &out, std::ostream &err, Clock &clock
     CommandLine line;
     for (const auto add : {addWhereCommand, addGetCommand, addSetCommand, addDumpCommand,
                            addWatchCommand, addDemoCommand, addRecordCommand, addPlayCommand,
-                           addChartCommand, addTestCommand})
+                           addChartCommand, addTestCommand, addRunCommand})
         add(line);
     Args words = args;
     ctx.controller = takeControllerCommand(words, line.valueOptions());

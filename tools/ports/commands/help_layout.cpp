@@ -60,7 +60,7 @@ public:
         std::string help = make_usage(app, {}) + make_description(app);
         if (app->get_parent() == nullptr) {
             help += make_subcommands(app, CLI::AppFormatMode::Normal) + optionTable(*app, "");
-            for (const CLI::App *command : app->get_subcommands({}))
+            for (const CLI::App *command : app->get_subcommands(listed))
                 help += optionTable(*command, " of " + command->get_name());
         } else {
             help += optionTable(*app, "");
@@ -93,7 +93,7 @@ public:
     std::string make_subcommands(const CLI::App *app, CLI::AppFormatMode) const override
     {
         std::vector<std::pair<std::string, std::string>> rows;
-        for (const CLI::App *command : app->get_subcommands({}))
+        for (const CLI::App *command : app->get_subcommands(listed))
             rows.emplace_back(commandHead(*command), command->get_description());
         return "\nCommands:\n" + table(rows);
     }
@@ -146,6 +146,9 @@ public:
     }
 
 private:
+    // A command in no group is left out of help (`run` where the tool has no machine).
+    static bool listed(const CLI::App *command) { return !command->get_group().empty(); }
+
     static const CLI::App *rootOf(const CLI::App *app)
     {
         return app->get_parent() == nullptr ? app : app->get_parent();

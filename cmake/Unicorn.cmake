@@ -1,0 +1,28 @@
+# SPDX-License-Identifier: MIT
+# The Unicorn CPU emulator (Debian's libunicorn-dev), which machine/ runs a student's program on:
+# the imported target bexen_unicorn and BEXEN_MACHINE ON where it is found. Never on Windows:
+# Debian does not cross-build Unicorn, so the Windows tool has no machine and no `run`.
+set(BEXEN_MACHINE OFF)
+if(NOT WIN32)
+    find_package(PkgConfig QUIET)
+    if(PkgConfig_FOUND)
+        pkg_check_modules(BEXEN_UNICORN QUIET IMPORTED_TARGET unicorn)
+    endif()
+    if(BEXEN_UNICORN_FOUND)
+        add_library(bexen_unicorn INTERFACE IMPORTED GLOBAL)
+        target_link_libraries(bexen_unicorn INTERFACE PkgConfig::BEXEN_UNICORN)
+        set(BEXEN_MACHINE ON)
+    else()
+        find_path(BEXEN_UNICORN_INCLUDE_DIR unicorn/unicorn.h)
+        find_library(BEXEN_UNICORN_LIBRARY unicorn)
+        if(BEXEN_UNICORN_INCLUDE_DIR AND BEXEN_UNICORN_LIBRARY)
+            add_library(bexen_unicorn INTERFACE IMPORTED GLOBAL)
+            target_include_directories(bexen_unicorn INTERFACE ${BEXEN_UNICORN_INCLUDE_DIR})
+            target_link_libraries(bexen_unicorn INTERFACE ${BEXEN_UNICORN_LIBRARY})
+            set(BEXEN_MACHINE ON)
+        endif()
+    endif()
+    if(NOT BEXEN_MACHINE)
+        message(STATUS "Unicorn not found (libunicorn-dev): no machine, and bexen-ports has no run")
+    endif()
+endif()
