@@ -51,6 +51,12 @@ inline std::string refusalFault(const CliOutcome &o, const std::string &error)
     return {};
 }
 
+// A path as the tool's messages quote it: a backslash (a Windows path's separator) doubled.
+inline std::string quotedForm(const std::string &path)
+{
+    return replaced(path, '\\', "\\\\");
+}
+
 // A byte written to a port at a moment of a run.
 struct TimedWrite {
     std::chrono::milliseconds at;

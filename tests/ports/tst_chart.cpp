@@ -242,7 +242,7 @@ TEST_F(Chart, ShowsTheRecording)
             std::string at = fixed(view.seconds(x), 1);
             if (endsWith(at, ".0"))
                 at.resize(at.size() - 2);
-            got.push_back(at + " " + rule);
+            got.push_back(at.append(" ").append(rule));
             EXPECT_TRUE(startsWith(title, fixed(view.seconds(x), 3) + " s: ")) << title;
         }
         EXPECT_EQ(join(got, "; "), row.violations);
@@ -311,7 +311,7 @@ TEST_F(Chart, Refusals)
 {
     struct Row {
         const char *name;
-        std::vector<std::string> args; // "@" stands for the private directory
+        std::vector<std::string> args; // "@" stands for the private directory, "%" for it quoted
         std::string error;
         std::string recording; // written to @/run.csv
     };
@@ -337,8 +337,8 @@ TEST_F(Chart, Refusals)
             {"window past the end", {"--from", "30", "@/run.csv", "@/old.svg"},
              "chart: @/run.csv: runs from 0.000 s to 12.000 s; --from 30.000 s leaves nothing", kRecording},
             {"OUT in a missing directory", {"@/run.csv", "@/no/such/out.svg"},
-             "chart: OUT \"@/no/such/out.svg\": its directory \"@/no/such\" does not exist", kRecording},
-            {"OUT a directory", {"@/run.csv", "@"}, "chart: OUT \"@\" is a directory", kRecording},
+             "chart: OUT \"%/no/such/out.svg\": its directory \"%/no/such\" does not exist", kRecording},
+            {"OUT a directory", {"@/run.csv", "@"}, "chart: OUT \"%\" is a directory", kRecording},
             {"OUT the recording", {"@/run.csv", "@/./run.csv"}, "is the recording itself", kRecording},
             {"OUT the port file", {"@/run.csv", "@/emu_port.dat"}, "is the port file itself", kRecording},
             {"no OUT", {"@/run.csv"}, "chart: missing OUT, the SVG file", kRecording},
@@ -356,7 +356,8 @@ TEST_F(Chart, Refusals)
         args.insert(args.begin(), "chart");
         ManualClock clock;
         const CliOutcome o = runCli(args, clock);
-        EXPECT_EQ(refusalFault(o, replaced(row.error, '@', tmp.path())), "");
+        EXPECT_EQ(refusalFault(o, replaced(replaced(row.error, '@', tmp.path()), '%', quotedForm(tmp.path()))),
+                  "");
         // Nothing written, not even a temporary file; an older chart is left as it was.
         EXPECT_EQ(entriesOf(tmp.path()), before);
         EXPECT_EQ(fileBytes(tmp.filePath("old.svg")), "an older chart");

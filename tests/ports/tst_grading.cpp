@@ -89,8 +89,8 @@ TEST(Grading, Verdicts)
             {"light 4 never answered fails car-at-4 alone", Fault::NeverLight4,
              {"quiet", "car-at-3", "car-at-4", "both-roads"},
              {"PASS quiet (20.0 s)", "PASS car-at-3 (25.0 s)",
-              "FAIL car-at-4: at 21.2 s: the car at light 4 waited 20.2 s and its light "
-              "never turned green (it showed 1 red)",
+              std::string("FAIL car-at-4: at 21.2 s: the car at light 4 waited 20.2 s and its "
+                          "light never turned green (it showed 1 red)"),
               "PASS both-roads (35.0 s)", "3 of 4 scenarios passed; score 5 of 7"},
              3, "", ""},
             {"yellow skipped", Fault::SkipsYellow, {"quiet"},
@@ -189,7 +189,8 @@ TEST(Grading, FaultyScenarioIsRefused)
         }
         ManualClock clock;
         const CliOutcome o = runCli({"test", "car-at-1", file}, clock);
-        EXPECT_EQ(refusalFault(o, file + row.error), "");
+        // A scenario that is no file is named quoted.
+        EXPECT_EQ(refusalFault(o, (row.text.empty() ? quotedForm(file) : file) + row.error), "");
         EXPECT_EQ(tmp.portBytes(), before);
     }
 }

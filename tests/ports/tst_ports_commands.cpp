@@ -555,10 +555,13 @@ TEST_F(PortsCommands, PortFileBecomesADirectory)
         const CliOutcome o = runCli(args, clock, [&] { return clock.elapsed() >= seconds(3); });
         EXPECT_EQ(o.code, 1);
         EXPECT_TRUE(startsWith(o.err, "bexen-ports: " + tmp.portFile() + ": ")) << o.err;
+#ifndef _WIN32
+        // Windows says only that access is denied.
         std::string lower = o.err;
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         EXPECT_TRUE(contains(lower, "is a directory")) << o.err;
+#endif
         EXPECT_EQ(countOf(o.err, '\n'), 1);
         EXPECT_EQ(clock.elapsed(), milliseconds(row.failsAtMs));
         // The directory planted, and no file made beside the script.

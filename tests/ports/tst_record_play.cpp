@@ -111,7 +111,7 @@ std::string validateVcd(const std::string &text, std::vector<TimedWrite> &change
         } else {
             const std::string id = next();
             if (!std::regex_match(t, m, valueChange) || !ports.count(id) || now < 0)
-                return "bad value change " + t + " " + id;
+                return std::string("bad value change ").append(t).append(" ").append(id);
             if (inDump)
                 dumped.insert(id);
             changes.push_back({milliseconds(now), ports[id],

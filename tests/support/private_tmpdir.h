@@ -170,7 +170,7 @@ public:
     // A subdirectory, made now.
     std::string makeDirectory(std::string_view name) const
     {
-        const std::string dir = filePath(name);
+        std::string dir = filePath(name);
         std::error_code ec;
         std::filesystem::create_directory(std::filesystem::u8path(dir), ec);
         return dir;

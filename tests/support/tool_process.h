@@ -180,14 +180,16 @@ public:
                 environment.push_back(entry);
         }
         for (const auto &[name, value] : options.environment)
-            environment.push_back(name + "=" + value);
+            environment.push_back(std::string(name).append("=").append(value));
         std::vector<char *> envp;
+        envp.reserve(environment.size() + 1);
         for (std::string &entry : environment)
             envp.push_back(entry.data());
         envp.push_back(nullptr);
         std::vector<std::string> argStrings{program};
         argStrings.insert(argStrings.end(), args.begin(), args.end());
         std::vector<char *> argv;
+        argv.reserve(argStrings.size() + 1);
         for (std::string &arg : argStrings)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
