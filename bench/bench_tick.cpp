@@ -5,6 +5,7 @@
 
 #include "poll_cycle.h"
 #include "port_channel.h"
+#include "support/private_tmpdir.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,34 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-namespace fs = std::filesystem;
-
-class PrivateTmpDir {
-public:
-    PrivateTmpDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "bexen-bench-XXXXXX").string();
-        m_dir = ::mkdtemp(pattern.data());
-        if (const char *old = std::getenv("TMPDIR"))
-            m_oldTmpDir = old;
-        ::setenv("TMPDIR", m_dir.c_str(), 1);
-    }
-    ~PrivateTmpDir()
-    {
-        if (m_oldTmpDir.empty())
-            ::unsetenv("TMPDIR");
-        else
-            ::setenv("TMPDIR", m_oldTmpDir.c_str(), 1);
-        fs::remove_all(m_dir);
-    }
-
-    std::string portFile() const { return m_dir + "/emu_port.dat"; }
-
-private:
-    std::string m_dir;
-    std::string m_oldTmpDir;
-};
 
 // The window's part of a tick costs what Qt's setters cost; here it is as cheap as it can be, so
 // the figure is the exchange itself.

@@ -3,56 +3,58 @@
 
 #include "commands/cli.h"
 #include "shared/clock.h"
-
-#include <QByteArray>
-#include <QCoreApplication>
-#include <QFile>
-#include <QRegularExpression>
-#include <QString>
-#include <QStringList>
+#include "support/private_tmpdir.h"
+#include "support/text.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <sstream>
+#include <string>
 #include <vector>
+
+using namespace bexen::testing;
 
 struct CliOutcome {
     int code = -1;
-    QString out;
-    QString err;
+    std::string out;
+    std::string err;
 };
 
 // The whole tool in-process, on the test's clock.
-inline CliOutcome runCli(const QStringList &args, bexen::ports::Clock &clock,
+inline CliOutcome runCli(const std::vector<std::string> &args, bexen::ports::Clock &clock,
                          std::function<bool()> stopWhen = {})
 {
-    bexen::ports::Args list;
-    for (const QString &a : args)
-        list.push_back(a.toStdString());
+    const bexen::ports::Args list(args.begin(), args.end());
     std::ostringstream out;
     std::ostringstream err;
     CliOutcome o;
     o.code = bexen::ports::runTool(list, out, err, clock, std::move(stopWhen));
-    o.out = QString::fromStdString(out.str());
-    o.err = QString::fromStdString(err.str());
+    o.out = out.str();
+    o.err = err.str();
     return o;
 }
 
 // What is wrong with the tool's answer to a command line it must refuse, or nothing: exit status
 // 2, one line on stderr holding `error`, nothing on stdout.
-inline QString refusalFault(const CliOutcome &o, const QString &error)
+inline std::string refusalFault(const CliOutcome &o, const std::string &error)
 {
     if (o.code != 2)
-        return QString("exit status %1, stderr: %2").arg(o.code).arg(o.err);
-    if (!o.err.contains(error))
+        return "exit status " + std::to_string(o.code) + ", stderr: " + o.err;
+    if (!contains(o.err, error))
         return "stderr: " + o.err;
-    if (o.err.count(QLatin1Char('\n')) != 1 || !o.err.endsWith(QLatin1Char('\n')))
+    if (countOf(o.err, '\n') != 1 || !endsWith(o.err, "\n"))
         return "not one line: " + o.err;
-    if (!o.out.isEmpty())
+    if (!o.out.empty())
         return "stdout: " + o.out;
     return {};
+}
+
+// A path as the tool's messages quote it: a backslash (a Windows path's separator) doubled.
+inline std::string quotedForm(const std::string &path)
+{
+    return replaced(path, '\\', "\\\\");
 }
 
 // A byte written to a port at a moment of a run.
@@ -64,23 +66,26 @@ struct TimedWrite {
 };
 
 // "160=2@1000 162=2@1000 ...": the first `count` writes.
-inline QString writesText(const std::vector<TimedWrite> &writes,
-                          std::size_t count = static_cast<std::size_t>(-1))
+inline std::string writesText(const std::vector<TimedWrite> &writes,
+                              std::size_t count = static_cast<std::size_t>(-1))
 {
-    QStringList parts;
+    std::vector<std::string> parts;
     for (std::size_t i = 0; i < std::min(count, writes.size()); ++i)
-        parts << QString("%1=%2@%3").arg(writes[i].port).arg(writes[i].value).arg(writes[i].at.count());
-    return parts.join(' ');
+        parts.push_back(std::to_string(writes[i].port) + "=" + std::to_string(writes[i].value) + "@"
+                        + std::to_string(writes[i].at.count()));
+    return join(parts, " ");
 }
 
 // The writes of a text as writesText makes it.
-inline std::vector<TimedWrite> parseWrites(const QString &text)
+inline std::vector<TimedWrite> parseWrites(const std::string &text)
 {
     std::vector<TimedWrite> writes;
-    for (const QString &part : text.split(' ', Qt::SkipEmptyParts)) {
-        const QStringList f = part.split(QRegularExpression("[=@]"));
-        writes.push_back({std::chrono::milliseconds(f[2].toInt()), f[0].toInt(),
-                          static_cast<std::uint8_t>(f[1].toInt())});
+    for (const std::string &part : words(text)) {
+        const std::size_t equals = part.find('=');
+        const std::size_t at = part.find('@');
+        writes.push_back({std::chrono::milliseconds(std::stoi(part.substr(at + 1))),
+                          std::stoi(part.substr(0, equals)),
+                          static_cast<std::uint8_t>(std::stoi(part.substr(equals + 1, at - equals - 1)))});
     }
     return writes;
 }
@@ -107,25 +112,3 @@ private:
     std::vector<TimedWrite> m_writes;
     std::size_t m_next = 0;
 };
-
-inline QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeFileBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-// The built executable, for the tests that run it as a user does: CTest names it, and a test run
-// by hand from its build directory finds it beside.
-inline QString portsToolPath()
-{
-    QString tool = qEnvironmentVariable("BEXEN_PORTS_TOOL");
-    if (!tool.isEmpty())
-        return tool;
-    return QCoreApplication::applicationDirPath() + "/../../tools/ports/bexen-ports";
-}

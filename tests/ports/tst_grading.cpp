@@ -2,10 +2,11 @@
 #include "model/scenario.h"
 #include "port_channel.h"
 #include "ports_test_support.h"
-#include "support/private_tmpdir.h"
 
-#include <QDir>
-#include <QtTest>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
 
 using namespace bexen::ports;
 using namespace std::chrono;
@@ -65,180 +66,148 @@ private:
 
 } // namespace
 
-class TestGrading : public QObject {
-    Q_OBJECT
-
-private slots:
-    void verdicts_data();
-    void verdicts();
-    void faultyScenarioIsRefused_data();
-    void faultyScenarioIsRefused();
-    void titleIsTheWordsAfterTheKeyword_data();
-    void titleIsTheWordsAfterTheKeyword();
-};
-
-void TestGrading::verdicts_data()
+TEST(Grading, Verdicts)
 {
-    QTest::addColumn<int>("fault");
-    QTest::addColumn<QStringList>("scenarios"); // built-in names; "impossible" is a file
-    QTest::addColumn<QStringList>("lines"); // each line of stdout starts so
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("error"); // on stderr; empty: nothing there
-    QTest::addColumn<QString>("chartMark"); // "NAME:CLASS": a mark the chart of NAME holds
+    struct Row {
+        const char *name;
+        Fault fault;
+        std::vector<std::string> scenarios; // built-in names; "impossible" is a file
+        std::vector<std::string> lines; // each line of stdout starts so
+        int code;
+        std::string error; // on stderr; empty: nothing there
+        std::string chartMark; // "NAME:CLASS": a mark the chart of NAME holds
+    };
+    const Row rows[] = {
+            {"a correct controller passes the whole suite", Fault::None, {},
+             {"PASS quiet (20.0 s)", "PASS car-at-1 (25.0 s)", "PASS car-at-2 (25.0 s)",
+              "PASS car-at-3 (25.0 s)", "PASS car-at-4 (25.0 s)", "PASS both-roads (35.0 s)",
+              "PASS steady-stream (45.0 s)", "PASS rush-hour (60.0 s)",
+              "8 of 8 scenarios passed; score 16 of 16"},
+             0, "", ""},
+            // The car comes at 1.0 s; the checker sees it at 1.1 s and finds it waited too long
+            // once more than 20 s have gone, at 21.2 s.
+            {"light 4 never answered fails car-at-4 alone", Fault::NeverLight4,
+             {"quiet", "car-at-3", "car-at-4", "both-roads"},
+             {"PASS quiet (20.0 s)", "PASS car-at-3 (25.0 s)",
+              std::string("FAIL car-at-4: at 21.2 s: the car at light 4 waited 20.2 s and its "
+                          "light never turned green (it showed 1 red)"),
+              "PASS both-roads (35.0 s)", "3 of 4 scenarios passed; score 5 of 7"},
+             3, "", ""},
+            {"yellow skipped", Fault::SkipsYellow, {"quiet"},
+             {"FAIL quiet: at 5.0 s: illegal change: light 1 (port 160) went from 4 green "
+              "to 1 red (from 4 only 3 or 0 may follow) (and 5 more)",
+              "0 of 1 scenarios passed; score 0 of 1"},
+             3, "", ""},
+            {"both roads moving", Fault::BothRoads, {"quiet"},
+             {"FAIL quiet: at 5.0 s: both roads moving: east-west light 1 (port 160) 3 "
+              "yellow, light 3 (port 162) 3 yellow; north-south light 2 (port 161) 2 red "
+              "and yellow, light 4 (port 163) 2 red and yellow",
+              "0 of 1"},
+             3, "", "quiet:both-roads-moving"},
+            {"a byte out of range", Fault::OutOfRange, {"quiet"},
+             {"FAIL quiet: at 2.0 s: value out of range: light 1 (port 160) holds 7, outside 0..4",
+              "0 of 1"},
+             3, "", ""},
+            {"an impossible expectation", Fault::None, {"impossible"},
+             {"FAIL impossible: at 3.0 s: expected light 2 (port 161) at 0 dark within "
+              "2.0 s of 1.0 s; it showed 1 red",
+              "0 of 1"},
+             3, "", "impossible:failed-expectation"},
+            {"a second writer of port 150", Fault::PanelOpen, {"quiet", "car-at-1"},
+             {"FAIL quiet: at 3.0 s: another program writes port 150 (such as an open panel)", "0 of 1"},
+             1,
+             "bexen-ports: test: another program (such as an open panel) writes port 150: port "
+             "150 holds 2 = 00000010, but the test wrote 0 = 00000000; nothing is graded on a port "
+             "the test does not control\n",
+             ""},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        PrivateTmpDir tmp;
+        ASSERT_TRUE(writeFileBytes(tmp.filePath("impossible.txt"),
+                                   "duration 5\n1 expect light 2 dark within 2\n"));
+        std::filesystem::current_path(tmp.path());
+        ManualClock clock;
+        CycleController controller(row.fault, tmp.portFile());
+        controller.step(clock.elapsed());
+        clock.onAdvance = [&](ManualClock &c) { controller.step(c.elapsed()); };
 
-    QTest::newRow("a correct controller passes the whole suite")
-            << int(Fault::None) << QStringList{}
-            << QStringList{"PASS quiet (20.0 s)", "PASS car-at-1 (25.0 s)", "PASS car-at-2 (25.0 s)",
-                           "PASS car-at-3 (25.0 s)", "PASS car-at-4 (25.0 s)",
-                           "PASS both-roads (35.0 s)", "PASS steady-stream (45.0 s)",
-                           "PASS rush-hour (60.0 s)", "8 of 8 scenarios passed; score 16 of 16"}
-            << 0 << QString() << QString();
-    // The car comes at 1.0 s; the checker sees it at 1.1 s and finds it waited too long once
-    // more than 20 s have gone, at 21.2 s.
-    QTest::newRow("light 4 never answered fails car-at-4 alone")
-            << int(Fault::NeverLight4) << QStringList{"quiet", "car-at-3", "car-at-4", "both-roads"}
-            << QStringList{"PASS quiet (20.0 s)", "PASS car-at-3 (25.0 s)",
-                           QString("FAIL car-at-4: at 21.2 s: the car at light 4 waited 20.2 s and its light "
-                                   "never turned green (it showed 1 red)"),
-                           "PASS both-roads (35.0 s)", "3 of 4 scenarios passed; score 5 of 7"}
-            << 3 << QString() << QString();
-    QTest::newRow("yellow skipped")
-            << int(Fault::SkipsYellow) << QStringList{"quiet"}
-            << QStringList{"FAIL quiet: at 5.0 s: illegal change: light 1 (port 160) went from 4 green "
-                           "to 1 red (from 4 only 3 or 0 may follow) (and 5 more)",
-                           "0 of 1 scenarios passed; score 0 of 1"}
-            << 3 << QString() << QString();
-    QTest::newRow("both roads moving")
-            << int(Fault::BothRoads) << QStringList{"quiet"}
-            << QStringList{"FAIL quiet: at 5.0 s: both roads moving: east-west light 1 (port 160) 3 "
-                           "yellow, light 3 (port 162) 3 yellow; north-south light 2 (port 161) 2 red "
-                           "and yellow, light 4 (port 163) 2 red and yellow",
-                           "0 of 1"}
-            << 3 << QString() << "quiet:both-roads-moving";
-    QTest::newRow("a byte out of range")
-            << int(Fault::OutOfRange) << QStringList{"quiet"}
-            << QStringList{"FAIL quiet: at 2.0 s: value out of range: light 1 (port 160) holds 7, "
-                           "outside 0..4",
-                           "0 of 1"}
-            << 3 << QString() << QString();
-    QTest::newRow("an impossible expectation")
-            << int(Fault::None) << QStringList{"impossible"}
-            << QStringList{"FAIL impossible: at 3.0 s: expected light 2 (port 161) at 0 dark within "
-                           "2.0 s of 1.0 s; it showed 1 red",
-                           "0 of 1"}
-            << 3 << QString() << "impossible:failed-expectation";
-    QTest::newRow("a second writer of port 150")
-            << int(Fault::PanelOpen) << QStringList{"quiet", "car-at-1"}
-            << QStringList{"FAIL quiet: at 3.0 s: another program writes port 150 (such as an open panel)",
-                           "0 of 1"}
-            << 1
-            << "bexen-ports: test: another program (such as an open panel) writes port 150: port "
-               "150 holds 2 = 00000010, but the test wrote 0 = 00000000; nothing is graded on a port "
-               "the test does not control\n"
-            << QString();
-}
-
-void TestGrading::verdicts()
-{
-    QFETCH(int, fault);
-    QFETCH(QStringList, scenarios);
-    QFETCH(QStringList, lines);
-    QFETCH(int, code);
-    QFETCH(QString, error);
-    QFETCH(QString, chartMark);
-
-    PrivateTmpDir tmp;
-    QVERIFY(tmp.isValid());
-    QVERIFY(writeFileBytes(tmp.filePath("impossible.txt"), "duration 5\n1 expect light 2 dark within 2\n"));
-    QDir::setCurrent(tmp.path());
-    ManualClock clock;
-    CycleController controller(static_cast<Fault>(fault), tmp.portFileStd());
-    controller.step(clock.elapsed());
-    clock.onAdvance = [&](ManualClock &c) { controller.step(c.elapsed()); };
-
-    QStringList args{"test", "--charts", tmp.filePath("charts")};
-    for (const QString &s : scenarios)
-        args << (s == "impossible" ? tmp.filePath("impossible.txt") : s);
-    const CliOutcome o = runCli(args, clock);
-    QCOMPARE(o.err, error);
-    const QStringList out = o.out.split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(out.size(), lines.size());
-    for (int i = 0; i < lines.size(); ++i)
-        QVERIFY2(out[i].startsWith(lines[i]), qPrintable(out[i]));
-    QCOMPARE(o.code, code);
-    if (error.isEmpty())
-        QCOMPARE(tmp.portBytes().at(50), '\0'); // every sensor clear at the end
-    if (!chartMark.isEmpty()) {
-        const QStringList mark = chartMark.split(':');
-        const QByteArray svg = fileBytes(tmp.filePath("charts/" + mark[0] + ".svg"));
-        QVERIFY2(svg.contains("class=\"violation " + mark[1].toUtf8() + "\""), svg.left(200).constData());
+        std::vector<std::string> args{"test", "--charts", tmp.filePath("charts")};
+        for (const std::string &s : row.scenarios)
+            args.push_back(s == "impossible" ? tmp.filePath("impossible.txt") : s);
+        const CliOutcome o = runCli(args, clock);
+        EXPECT_EQ(o.err, row.error);
+        const std::vector<std::string> out = words(o.out, '\n');
+        ASSERT_EQ(out.size(), row.lines.size()) << o.out;
+        for (std::size_t i = 0; i < row.lines.size(); ++i)
+            EXPECT_TRUE(startsWith(out[i], row.lines[i])) << out[i];
+        EXPECT_EQ(o.code, row.code);
+        if (row.error.empty()) {
+            EXPECT_EQ(tmp.portBytes().at(50), '\0'); // every sensor clear at the end
+        }
+        if (!row.chartMark.empty()) {
+            const std::vector<std::string> mark = split(row.chartMark, ':');
+            const std::string svg = fileBytes(tmp.filePath("charts") + kSeparator + mark[0] + ".svg");
+            EXPECT_TRUE(contains(svg, "class=\"violation " + mark[1] + "\"")) << svg.substr(0, 200);
+        }
     }
 }
 
-void TestGrading::faultyScenarioIsRefused_data()
+TEST(Grading, FaultyScenarioIsRefused)
 {
-    QTest::addColumn<QByteArray>("text"); // empty: no such file
-    QTest::addColumn<QString>("error"); // after "bexen-ports: test: FILE"
-
-    QTest::newRow("unknown statement") << QByteArray("name x\nwait 3\n")
-            << ":2: unknown statement \"wait\"; a line is name, title, points, duration, max-wait, "
-               "or a TIME and then sensor, car, expect or random-cars";
-    QTest::newRow("light 5") << QByteArray("# a car\n1 car 5\n") << ":2: light number \"5\" is not 1 to 4";
-    QTest::newRow("out of order") << QByteArray("2 car 1\n1 car 2\n")
-            << ":2: time 1.000 s comes before the previous step's 2.000 s; steps go in time order";
-    QTest::newRow("unknown state") << QByteArray("1 expect light 1 blue\n")
-            << ":1: state \"blue\" is not 0 to 4 or dark, red, red-yellow, yellow, green";
-    QTest::newRow("a light set") << QByteArray("1 light 1 4\n")
-            << ":1: unknown step \"light\"; a step is sensor, car, expect or random-cars (the lights "
-               "are the controller's)";
-    QTest::newRow("past the duration") << QByteArray("duration 5\n1 car 1\n8 car 2\n")
-            << ":3: falls at 8.000 s, after the scenario's duration of 5.000 s";
-    QTest::newRow("points twice") << QByteArray("points 2\npoints 3\n") << ":2: points given twice";
-    QTest::newRow("random cars without within") << QByteArray("0 random-cars 4 in 10\n")
-            << ":1: expected within S, not \"in\"";
-    QTest::newRow("neither built in nor a file") << QByteArray()
-            << "\" is neither a built-in one (see test --list) nor a file";
+    struct Row {
+        const char *name;
+        std::string text; // empty: no such file
+        std::string error; // after "bexen-ports: test: FILE"
+    };
+    const Row rows[] = {
+            {"unknown statement", "name x\nwait 3\n",
+             ":2: unknown statement \"wait\"; a line is name, title, points, duration, max-wait, "
+             "or a TIME and then sensor, car, expect or random-cars"},
+            {"light 5", "# a car\n1 car 5\n", ":2: light number \"5\" is not 1 to 4"},
+            {"out of order", "2 car 1\n1 car 2\n",
+             ":2: time 1.000 s comes before the previous step's 2.000 s; steps go in time order"},
+            {"unknown state", "1 expect light 1 blue\n",
+             ":1: state \"blue\" is not 0 to 4 or dark, red, red-yellow, yellow, green"},
+            {"a light set", "1 light 1 4\n",
+             ":1: unknown step \"light\"; a step is sensor, car, expect or random-cars (the lights "
+             "are the controller's)"},
+            {"past the duration", "duration 5\n1 car 1\n8 car 2\n",
+             ":3: falls at 8.000 s, after the scenario's duration of 5.000 s"},
+            {"points twice", "points 2\npoints 3\n", ":2: points given twice"},
+            {"random cars without within", "0 random-cars 4 in 10\n", ":1: expected within S, not \"in\""},
+            {"neither built in nor a file", "", "\" is neither a built-in one (see test --list) nor a file"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        PrivateTmpDir tmp;
+        const std::string before(64, '\x01');
+        ASSERT_TRUE(tmp.writePortBytes(before));
+        const std::string file = tmp.filePath("faulty.txt");
+        if (!row.text.empty()) {
+            ASSERT_TRUE(writeFileBytes(file, row.text));
+        }
+        ManualClock clock;
+        const CliOutcome o = runCli({"test", "car-at-1", file}, clock);
+        // A scenario that is no file is named quoted.
+        EXPECT_EQ(refusalFault(o, (row.text.empty() ? quotedForm(file) : file) + row.error), "");
+        EXPECT_EQ(tmp.portBytes(), before);
+    }
 }
 
-void TestGrading::faultyScenarioIsRefused()
+TEST(Grading, TitleIsTheWordsAfterTheKeyword)
 {
-    QFETCH(QByteArray, text);
-    QFETCH(QString, error);
-
-    PrivateTmpDir tmp;
-    QVERIFY(tmp.isValid());
-    const QByteArray before(64, '\x01');
-    QVERIFY(tmp.writePortBytes(before));
-    const QString file = tmp.filePath("faulty.txt");
-    if (!text.isEmpty())
-        QVERIFY(writeFileBytes(file, text));
-    ManualClock clock;
-    const CliOutcome o = runCli({"test", "car-at-1", file}, clock);
-    QVERIFY2(refusalFault(o, file + error).isEmpty(), qPrintable(refusalFault(o, file + error)));
-    QCOMPARE(tmp.portBytes(), before);
+    const std::pair<const char *, const char *> rows[] = {
+            {"title Rush hour", "Rush hour"},
+            // The first word is also found inside "title" itself.
+            {"title it works", "it works"},
+            {"title title", "title"},
+            {"title\t two   cars  # at once", "two cars"},
+    };
+    for (const auto &[line, title] : rows) {
+        SCOPED_TRACE(line);
+        const ParsedScenario parsed = parseScenario(std::string(line) + "\n1 car 1\n", "t");
+        ASSERT_FALSE(parsed.error);
+        EXPECT_EQ(parsed.scenario.title, title);
+    }
 }
-
-void TestGrading::titleIsTheWordsAfterTheKeyword_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("title");
-
-    QTest::newRow("plain") << "title Rush hour" << "Rush hour";
-    // The first word is also found inside "title" itself.
-    QTest::newRow("a word inside the keyword") << "title it works" << "it works";
-    QTest::newRow("the keyword again") << "title title" << "title";
-    QTest::newRow("blanks between and after") << "title\t two   cars  # at once" << "two cars";
-}
-
-void TestGrading::titleIsTheWordsAfterTheKeyword()
-{
-    QFETCH(QString, line);
-    QFETCH(QString, title);
-
-    const ParsedScenario parsed = parseScenario((line + "\n1 car 1\n").toStdString(), "t");
-    QVERIFY(!parsed.error);
-    QCOMPARE(QString::fromStdString(parsed.scenario.title), title);
-}
-
-QTEST_GUILESS_MAIN(TestGrading)
-#include "tst_grading.moc"

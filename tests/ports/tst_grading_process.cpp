@@ -1,175 +1,148 @@
 // SPDX-License-Identifier: MIT
-#include "port_channel.h"
-#include "ports_test_support.h"
-#include "support/private_tmpdir.h"
+// `bexen-ports test` as an autograder runs it: the controller a shell script started with `--`,
+// writing the port file through bexen-ports set, as an emulated program would; every wait with a
+// watchdog. These run in real time, so their scenarios last two seconds at most, or are ended.
 
-#include <QFileInfo>
-#include <QProcess>
-#include <QXmlStreamReader>
-#include <QtTest>
+#include "port_channel.h"
+#include "support/private_tmpdir.h"
+#include "support/text.h"
+#include "support/tool_process.h"
+#include "support/xml_tree.h"
+
+#include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <functional>
 
-// `bexen-ports test` as an autograder runs it: the controller a shell script started with `--`,
-// writing the port file through bexen-ports set, as an emulated program would; every wait with a
-// watchdog. These run in real time, so their scenarios last two seconds at most, or are ended.
-class TestGradingProcess : public QObject {
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void controllerStartedByTheTest_data();
-    void controllerStartedByTheTest();
-    void sigtermClearsTheSensorsAndWritesTheReports();
-
-private:
-    void start(QProcess &process, const QStringList &args, const PrivateTmpDir &tmp);
-    // The controller's shell script: it notes its pid, runs `body` and then sleeps on.
-    QString controller(const QString &body) const;
-
-    QString m_tool;
-};
+using namespace bexen::testing;
 
 namespace {
 
-constexpr int kWatchdogMs = 20'000;
+class GradingProcess : public ::testing::Test {
+protected:
+    // The test command, started in the private directory.
+    ToolProcess::Options inPrivateDirectory() const { return {{}, m_tmp.path()}; }
 
-bool finish(QProcess &process)
-{
-    if (process.waitForFinished(kWatchdogMs))
-        return true;
-    process.kill();
-    process.waitForFinished();
-    return false;
-}
+    // The controller's shell script: it notes its pid, runs `body` and then sleeps on.
+    static std::string controller(const std::string &body)
+    {
+        return "echo $$ > controller.pid; " + replacedWord(body, "PORTS", "'" + portsToolPath() + "'")
+                + "; exec sleep 30";
+    }
 
-// Whether the controller the test started has been ended with it.
-bool controllerGone(const PrivateTmpDir &tmp)
-{
-    const pid_t pid = static_cast<pid_t>(fileBytes(tmp.filePath("controller.pid")).trimmed().toInt());
-    return pid > 0 && ::kill(pid, 0) == -1 && errno == ESRCH;
-}
+    // Whether the controller the test started has been ended with it.
+    bool controllerGone() const
+    {
+        const std::string text = fileBytes(m_tmp.filePath("controller.pid"));
+        const pid_t pid = text.empty() ? 0 : static_cast<pid_t>(std::stoi(text));
+        return pid > 0 && ::kill(pid, 0) == -1 && errno == ESRCH;
+    }
+
+    PrivateTmpDir m_tmp;
+
+private:
+    static std::string replacedWord(std::string text, const std::string &word, const std::string &by)
+    {
+        for (std::size_t at = 0; (at = text.find(word, at)) != std::string::npos; at += by.size())
+            text.replace(at, word.size(), by);
+        return text;
+    }
+};
 
 } // namespace
 
-void TestGradingProcess::initTestCase()
+TEST_F(GradingProcess, ControllerStartedByTheTest)
 {
-    m_tool = portsToolPath();
-    QVERIFY2(QFileInfo(m_tool).isExecutable(), qPrintable("no tool at " + m_tool));
-}
-
-void TestGradingProcess::start(QProcess &process, const QStringList &args, const PrivateTmpDir &tmp)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("TMPDIR", tmp.path());
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(tmp.path());
-    process.start(m_tool, args);
-    QVERIFY(process.waitForStarted(kWatchdogMs));
-    process.closeWriteChannel();
-}
-
-QString TestGradingProcess::controller(const QString &body) const
-{
-    QString script = "echo $$ > controller.pid; " + body;
-    script.replace("PORTS", "'" + m_tool + "'");
-    return script + "; exec sleep 30";
-}
-
-void TestGradingProcess::controllerStartedByTheTest_data()
-{
-    QTest::addColumn<QString>("body");
-    QTest::addColumn<QStringList>("lines"); // stdout's lines hold these, in order
-    QTest::addColumn<int>("code");
-
-    QTest::newRow("both roads green")
-            << "PORTS set 160 1 161 1 162 1 163 1; sleep 0.3; PORTS set 160 2 161 2; sleep 0.3; "
-               "PORTS set 160 4 161 4"
-            << QStringList{"FAIL short: at ", " s: both roads moving: east-west light 1 (port 160) 2 "
-                                              "red and yellow; north-south light 2 (port 161) 2 red and yellow",
-                           "0 of 2 scenarios passed; score 0 of 2"}
-            << 3;
-    // It exits a second into the first scenario, which fails at that time; the second is not run.
-    QTest::newRow("exits early")
-            << "sleep 1; exit 4"
-            << QStringList{"FAIL short: at ", " s: the controller exited (status 4)",
-                           "FAIL short: the controller exited (status 4)",
-                           "0 of 2 scenarios passed; score 0 of 2"}
-            << 3;
-}
-
-void TestGradingProcess::controllerStartedByTheTest()
-{
-    QFETCH(QString, body);
-    QFETCH(QStringList, lines);
-    QFETCH(int, code);
-
-    PrivateTmpDir tmp;
-    QVERIFY(tmp.isValid());
-    QVERIFY(writeFileBytes(tmp.filePath("short.txt"), "duration 2\n"));
-    QProcess test;
-    start(test, {"test", "short.txt", "short.txt", "--", "sh", "-c", controller(body)}, tmp);
-    QVERIFY2(finish(test), "the test did not end");
-    const QString out = QString::fromLocal8Bit(test.readAllStandardOutput());
-    qsizetype at = 0;
-    for (const QString &line : lines) {
-        at = out.indexOf(line, at);
-        QVERIFY2(at >= 0, qPrintable(line + " not in:\n" + out));
-    }
-    QCOMPARE(test.exitCode(), code);
-    QVERIFY2(controllerGone(tmp), "the controller outlived the test");
-}
-
-void TestGradingProcess::sigtermClearsTheSensorsAndWritesTheReports()
-{
-    PrivateTmpDir tmp;
-    QVERIFY(tmp.isValid());
-    // Its name, from the file's, has every character XML must escape.
-    const QString name = "a <&> \"car\"";
-    QVERIFY(writeFileBytes(tmp.filePath(name + ".txt"), "0 car 2\nduration 30\n"));
-    QProcess test;
-    start(test, {"test", name + ".txt", "--junit", "junit.xml", "--gradescope", "results.json", "--",
-                 "sh", "-c", controller("PORTS set 161 1")},
-          tmp);
-    const auto sensors = [&] {
-        return bexen::io::readPortByte(150, tmp.portFileStd(), bexen::io::WhenMissing::ReadZero).value;
+    struct Row {
+        const char *name;
+        std::string body;
+        std::vector<std::string> lines; // stdout's lines hold these, in order
+        int code;
     };
-    QVERIFY2(QTest::qWaitFor([&] { return sensors() == 2; }, kWatchdogMs), "no car came");
-    ::kill(static_cast<pid_t>(test.processId()), SIGTERM);
-    QVERIFY2(finish(test), "the test did not end");
-    QCOMPARE(test.exitCode(), 3);
-    QCOMPARE(sensors(), std::uint8_t(0));
-    QVERIFY(controllerGone(tmp));
-    const QString reason = "interrupted before the scenario's end at 30.0 s";
-
-    QXmlStreamReader xml(fileBytes(tmp.filePath("junit.xml")));
-    QStringList seen;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const auto a = xml.attributes();
-        if (xml.name() == u"testsuite")
-            seen << QString("suite %1 %2").arg(a.value("tests")).arg(a.value("failures"));
-        else if (xml.name() == u"testcase")
-            seen << "case " + a.value("name").toString();
-        else if (xml.name() == u"failure")
-            seen << "failure " + QString(a.value("message").toString()).section(": ", 1);
+    const Row rows[] = {
+            {"both roads green",
+             "PORTS set 160 1 161 1 162 1 163 1; sleep 0.3; PORTS set 160 2 161 2; sleep 0.3; "
+             "PORTS set 160 4 161 4",
+             {"FAIL short: at ", " s: both roads moving: east-west light 1 (port 160) 2 red and yellow; "
+                                 "north-south light 2 (port 161) 2 red and yellow",
+              "0 of 2 scenarios passed; score 0 of 2"},
+             3},
+            // It exits a second into the first scenario, which fails at that time; the second is
+            // not run.
+            {"exits early", "sleep 1; exit 4",
+             {"FAIL short: at ", " s: the controller exited (status 4)",
+              "FAIL short: the controller exited (status 4)", "0 of 2 scenarios passed; score 0 of 2"},
+             3},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        // Each row starts afresh: no port file, no controller's pid.
+        std::remove(m_tmp.filePath("controller.pid").c_str());
+        std::remove(m_tmp.portFile().c_str());
+        ASSERT_TRUE(writeFileBytes(m_tmp.filePath("short.txt"), "duration 2\n"));
+        ToolProcess test({"test", "short.txt", "short.txt", "--", "sh", "-c", controller(row.body)},
+                         inPrivateDirectory());
+        ASSERT_TRUE(test.finish()) << "the test did not end";
+        const std::string out = test.out();
+        std::size_t at = 0;
+        for (const std::string &line : row.lines) {
+            at = out.find(line, at);
+            ASSERT_NE(at, std::string::npos) << line << " not in:\n" << out;
+        }
+        EXPECT_EQ(test.exitCode(), row.code);
+        EXPECT_TRUE(controllerGone()) << "the controller outlived the test";
     }
-    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-    QCOMPARE(seen, (QStringList{"suite 1 1", "case " + name, "failure " + reason}));
-
-    const auto json = nlohmann::json::parse(fileBytes(tmp.filePath("results.json")).toStdString());
-    QCOMPARE(json.at("score").get<int>(), 0);
-    const auto &tests = json.at("tests");
-    QCOMPARE(tests.size(), std::size_t(1));
-    QCOMPARE(tests[0].at("name").get<std::string>(), name.toStdString());
-    QCOMPARE(tests[0].at("status").get<std::string>(), std::string("failed"));
-    QCOMPARE(tests[0].at("max_score").get<int>(), 1);
-    QVERIFY(QString::fromStdString(tests[0].at("output").get<std::string>()).endsWith(reason));
 }
 
-QTEST_GUILESS_MAIN(TestGradingProcess)
-#include "tst_grading_process.moc"
+TEST_F(GradingProcess, SigtermClearsTheSensorsAndWritesTheReports)
+{
+    // Its name, from the file's, has every character XML must escape.
+    const std::string name = "a <&> \"car\"";
+    ASSERT_TRUE(writeFileBytes(m_tmp.filePath(name + ".txt"), "0 car 2\nduration 30\n"));
+    ToolProcess test({"test", name + ".txt", "--junit", "junit.xml", "--gradescope", "results.json",
+                      "--", "sh", "-c", controller("PORTS set 161 1")},
+                     inPrivateDirectory());
+    const auto sensors = [&] {
+        return bexen::io::readPortByte(150, m_tmp.portFile(), bexen::io::WhenMissing::ReadZero).value;
+    };
+    ASSERT_TRUE(test.waitFor([&] { return sensors() == 2; })) << "no car came";
+    test.signal(SIGTERM);
+    ASSERT_TRUE(test.finish()) << "the test did not end";
+    EXPECT_EQ(test.exitCode(), 3);
+    EXPECT_EQ(sensors(), 0);
+    EXPECT_TRUE(controllerGone());
+    const std::string reason = "interrupted before the scenario's end at 30.0 s";
+
+    std::string error;
+    const auto junit = parseXml(fileBytes(m_tmp.filePath("junit.xml")), error);
+    ASSERT_TRUE(junit) << error;
+    std::vector<std::string> seen;
+    const std::function<void(const XmlElement &)> walk = [&](const XmlElement &e) {
+        if (e.name == "testsuite") {
+            seen.push_back("suite " + e.attribute("tests") + " " + e.attribute("failures"));
+        } else if (e.name == "testcase") {
+            seen.push_back("case " + e.attribute("name"));
+        } else if (e.name == "failure") {
+            const std::string message = e.attribute("message");
+            const std::size_t colon = message.find(": ");
+            seen.push_back("failure " + (colon == std::string::npos ? message : message.substr(colon + 2)));
+        }
+        for (const auto &child : e.children)
+            walk(*child);
+    };
+    walk(*junit);
+    EXPECT_EQ(seen, (std::vector<std::string>{"suite 1 1", "case " + name, "failure " + reason}));
+
+    const auto json = nlohmann::json::parse(fileBytes(m_tmp.filePath("results.json")));
+    EXPECT_EQ(json.at("score").get<int>(), 0);
+    const auto &tests = json.at("tests");
+    ASSERT_EQ(tests.size(), 1u);
+    EXPECT_EQ(tests[0].at("name").get<std::string>(), name);
+    EXPECT_EQ(tests[0].at("status").get<std::string>(), "failed");
+    EXPECT_EQ(tests[0].at("max_score").get<int>(), 1);
+    EXPECT_TRUE(endsWith(tests[0].at("output").get<std::string>(), reason));
+}

@@ -213,17 +213,17 @@ private slots:
 void SoakTest::ticksHoldWhileThePortFileIsReplaced()
 {
     PrivateTmpDir tmp;
-    QVERIFY(tmp.isValid());
+    const QString portFile = QString::fromStdString(tmp.portFile());
 
     // The symbolic link kind points here: a file the panel could write if it followed links.
-    QVERIFY(QDir(tmp.path()).mkdir("elsewhere"));
-    const QString sentinel = tmp.filePath("elsewhere/sentinel.dat");
+    QVERIFY(QDir(QString::fromStdString(tmp.path())).mkdir("elsewhere"));
+    const QString sentinel = QString::fromStdString(tmp.filePath("elsewhere/sentinel.dat"));
     {
         QFile f(sentinel);
         QVERIFY(f.open(QIODevice::WriteOnly));
         QCOMPARE(f.write(sentinelContents()), qint64(256));
     }
-    const QString counts = tmp.filePath("truncations");
+    const QString counts = QString::fromStdString(tmp.filePath("truncations"));
     {
         QFile f(counts);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -237,8 +237,8 @@ void SoakTest::ticksHoldWhileThePortFileIsReplaced()
     replacer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     emulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     replacer.start(dir + "/soak_replacer",
-                   {tmp.portFile(), sentinel, counts, QString::number(seed)});
-    emulator.start(dir + "/soak_emulator", {tmp.portFile(), counts, QString::number(seed + 1)});
+                   {portFile, sentinel, counts, QString::number(seed)});
+    emulator.start(dir + "/soak_emulator", {portFile, counts, QString::number(seed + 1)});
     QVERIFY2(replacer.waitForStarted(), qPrintable(replacer.errorString()));
     QVERIFY2(emulator.waitForStarted(), qPrintable(emulator.errorString()));
 
