@@ -19,6 +19,8 @@ if(NOT TARGET gtest AND NOT TARGET GTest::gtest)
         # Its warnings are not ours to make errors of.
         target_compile_options(gtest PRIVATE $<IF:$<CXX_COMPILER_ID:MSVC>,/w,-w>)
         target_compile_options(gtest_main PRIVATE $<IF:$<CXX_COMPILER_ID:MSVC>,/w,-w>)
+        # Plain C++: nothing for Qt's code generators, which the project turns on everywhere.
+        set_target_properties(gtest gtest_main PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
     else()
         find_package(GTest REQUIRED)
     endif()
