@@ -311,7 +311,8 @@ void addTestCommand(CommandLine &line)
             test, "--program", options->program,
             "grade the DOS program PROGRAM (.COM or .EXE) on the machine, in virtual time: the "
             "scenarios play in milliseconds, the same on every run and host; no port file and "
-            "no -- COMMAND");
+            "no -- COMMAND. What it prints is the controller's output; an exit or a fault fails "
+            "the scenario it comes in, and the scenarios left");
     program->type_name("PROGRAM");
     CLI::Option *speed = line.addWholeNumber(
             test, "--speed", options->speed, 1'000'000'000,
