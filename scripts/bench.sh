@@ -129,3 +129,7 @@ goal "idle memory" "$idle_memory" 1.2
 # A student's program under `bexen-ports run`: its own two goals.
 echo
 "$here/bench-run.sh"
+
+# The same kind of program graded by `test --program` in virtual time: its two goals.
+echo
+"$here/bench-program.sh"

@@ -310,6 +310,20 @@ int startRun(Context &ctx, const RunOptions &)
 
 #ifdef BEXEN_HAVE_MACHINE
 
+std::optional<std::string> readProgramFile(const std::string &path, std::vector<std::uint8_t> &file)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::error_code ec;
+    if (!in || std::filesystem::is_directory(path, ec))
+        return quoteArgument(path) + " cannot be read";
+    file.resize(kLargestFile + 1);
+    in.read(reinterpret_cast<char *>(file.data()), static_cast<std::streamsize>(file.size()));
+    file.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.bad())
+        return quoteArgument(path) + " cannot be read";
+    return std::nullopt;
+}
+
 int runProgram(Context &ctx, const RunOptions &options, KeyInput &keys)
 {
     const std::string name = std::filesystem::path(options.program).filename().string();
@@ -318,15 +332,9 @@ int runProgram(Context &ctx, const RunOptions &options, KeyInput &keys)
     if (tail.error)
         return ctx.failUsage(kCommand, *tail.error);
 
-    std::ifstream in(options.program, std::ios::binary);
-    std::error_code ec;
-    if (!in || std::filesystem::is_directory(options.program, ec))
-        return ctx.failUsage(kCommand, quoteArgument(options.program) + " cannot be read");
-    std::vector<std::uint8_t> file(kLargestFile + 1);
-    in.read(reinterpret_cast<char *>(file.data()), static_cast<std::streamsize>(file.size()));
-    file.resize(static_cast<std::size_t>(in.gcount()));
-    if (in.bad())
-        return ctx.failUsage(kCommand, quoteArgument(options.program) + " cannot be read");
+    std::vector<std::uint8_t> file;
+    if (auto error = readProgramFile(options.program, file))
+        return ctx.failUsage(kCommand, *error);
 
     const io::PortFileLocation location = ctx.portFile();
     if (location.error)

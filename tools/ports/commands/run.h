@@ -42,6 +42,10 @@ public:
     virtual void take() = 0;
 };
 
+// Reads a program's file, no further than the largest a program can be; the line saying why
+// when it cannot be read.
+std::optional<std::string> readProgramFile(const std::string &path, std::vector<std::uint8_t> &file);
+
 // Runs the program as `run` does, with its keys from `keys`; the exit status.
 int runProgram(Context &ctx, const RunOptions &options, KeyInput &keys);
 

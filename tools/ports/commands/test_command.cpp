@@ -4,6 +4,8 @@
 #include "commands/command_line.h"
 #include "commands/context_ports.h"
 #include "commands/controller.h"
+#include "commands/program_junction.h"
+#include "commands/run.h"
 #include "commands/status_line.h"
 #include "model/grading.h"
 #include "model/port_view.h"
@@ -36,6 +38,8 @@ struct TestOptions {
     std::string charts;
     std::uint32_t seed = kDefaultSeed;
     bool list = false;
+    std::string program; // --program: graded on the machine in virtual time
+    std::uint32_t speed = kDefaultSpeed;
     std::vector<std::string> scenarios;
 };
 
@@ -207,6 +211,37 @@ int finishRun(Context &ctx, const TestOptions &options, std::size_t planned, Sui
                                                                                       : kExitViolations;
 }
 
+// `--program`: the program and the grader share the machine's virtual clock and its ports in
+// memory; no port file, no child, no sleeping.
+int testProgram(Context &ctx, const TestOptions &options, const std::vector<Scenario> &scenarios)
+{
+    if (ctx.controller)
+        return ctx.failUsage(kCommand, "--program and -- COMMAND cannot be given together: the "
+                                       "program is the controller");
+    if (!ctx.fileOverride.empty())
+        return ctx.failUsage(kCommand, "--program uses no port file (the program's ports are in "
+                                       "memory); leave out --file");
+#ifdef BEXEN_HAVE_MACHINE
+    if (options.speed == 0)
+        return ctx.failUsage(kCommand, "--speed 0 has no meaning with --program: the program runs "
+                                       "in virtual time, at a speed of at least 1");
+    ProgramSettings settings{options.program, {}, options.speed};
+    if (auto error = readProgramFile(options.program, settings.file))
+        return ctx.failUsage(kCommand, *error);
+    std::string error;
+    const std::unique_ptr<ProgramJunction> program = ProgramJunction::load(settings, error);
+    if (!program)
+        return ctx.failUsage(kCommand, error);
+    SuiteRun run = runSuite(ctx, GradedJunction{program->ports(), program->clock(), &program->controller()},
+                            scenarios, options);
+    return finishRun(ctx, options, scenarios.size(), run);
+#else
+    (void)scenarios;
+    return ctx.failUsage(kCommand, "this build of bexen-ports has no machine to run a DOS program "
+                                   "on (Unicorn is not built for Windows); run it on Linux");
+#endif
+}
+
 int runTest(Context &ctx, const TestOptions &options)
 {
     if (options.list) {
@@ -218,6 +253,8 @@ int runTest(Context &ctx, const TestOptions &options)
         return ctx.failUsage(kCommand, *error);
     if (auto error = prepareOutputs(ctx, options))
         return ctx.failUsage(kCommand, *error);
+    if (!options.program.empty())
+        return testProgram(ctx, options, scenarios);
     const io::PortFileLocation portFile = ctx.portFile();
     if (portFile.error)
         return ctx.failAccess(*portFile.error);
@@ -270,6 +307,23 @@ void addTestCommand(CommandLine &line)
                  "expectations marked");
     line.addWholeNumber(test, "--seed", options->seed, 4'294'967'295u,
                         "place rush-hour's random cars by seed N (default, so runs repeat)");
+    CLI::Option *program = line.addPath(
+            test, "--program", options->program,
+            "grade the DOS program PROGRAM (.COM or .EXE) on the machine, in virtual time: the "
+            "scenarios play in milliseconds, the same on every run and host; no port file and "
+            "no -- COMMAND. What it prints is the controller's output; an exit or a fault fails "
+            "the scenario it comes in, and the scenarios left");
+    program->type_name("PROGRAM");
+    CLI::Option *speed = line.addWholeNumber(
+            test, "--speed", options->speed, 1'000'000'000,
+            "with --program, run IPS instructions a virtual second (default); its waits skip "
+            "virtual time on, as INT 15h and INT 1Ah see it");
+    speed->type_name("IPS");
+#ifndef BEXEN_HAVE_MACHINE
+    // Not listed where the machine is not built; asked for, they say why.
+    program->group("");
+    speed->group("");
+#endif
     test.add_flag("--list", options->list,
                   "print the built-in scenarios (name, title, duration, points) and exit");
     test.footer("-- COMMAND [ARGUMENTS]... starts the controller before the first scenario and "
