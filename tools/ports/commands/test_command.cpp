@@ -162,11 +162,13 @@ ScenarioResult runScenario(Context &ctx, const GradedJunction &junction, StatusL
 }
 
 // The scenarios from `next` on, each failed with why none of them ran.
-void listNotRun(SuiteRun &run, const std::vector<Scenario> &scenarios, std::size_t next,
-                const std::string &why)
+void listNotRun(const Context &ctx, SuiteRun &run, const std::vector<Scenario> &scenarios,
+                std::size_t next, const std::string &why)
 {
-    for (std::size_t i = next; i < scenarios.size(); ++i)
+    for (std::size_t i = next; i < scenarios.size(); ++i) {
         run.results.push_back(notRun(scenarios[i], "not run: " + why));
+        printVerdict(ctx.out, run.results.back());
+    }
 }
 
 // Why the run cannot go on after the scenario just graded, if it cannot.
@@ -192,15 +194,18 @@ SuiteRun runSuite(Context &ctx, const GradedJunction &junction, const std::vecto
         try {
             run.results.push_back(runScenario(ctx, junction, status, capture, scenarios[i], options));
             printVerdict(ctx.out, run.results.back());
-            if (!options.charts.empty() && !run.chartError)
-                run.chartError = writeChart(options.charts, run.results.back());
+            if (!options.charts.empty()) {
+                auto error = writeChart(options.charts, run.results.back());
+                if (!run.chartError)
+                    run.chartError = std::move(error);
+            }
         } catch (const PortFailure &failure) {
             status.clear();
             run.portError = failure.error();
             left = i; // the scenario under way never finished
         }
         if (auto why = runBroken(run)) {
-            listNotRun(run, scenarios, left, *why);
+            listNotRun(ctx, run, scenarios, left, *why);
             break;
         }
     }
