@@ -130,7 +130,7 @@ void TestGrading::verdicts_data()
     QTest::newRow("a second writer of port 150")
             << int(Fault::PanelOpen) << QStringList{"quiet", "car-at-1"}
             << QStringList{"FAIL quiet: at 3.0 s: another program writes port 150 (such as an open panel)",
-                           "0 of 1"}
+                           "FAIL car-at-1: not run: the run stopped", "0 of 2"}
             << 1
             << "bexen-ports: test: another program (such as an open panel) writes port 150: port "
                "150 holds 2 = 00000010, but the test wrote 0 = 00000000; nothing is graded on a port "
@@ -182,7 +182,7 @@ void TestGrading::faultyScenarioIsRefused_data()
 
     QTest::newRow("unknown statement") << QByteArray("name x\nwait 3\n")
             << ":2: unknown statement \"wait\"; a line is name, title, points, duration, max-wait, "
-               "or a TIME and then sensor, car, expect or random-cars";
+               "visibility, or a TIME and then sensor, car, expect or random-cars";
     QTest::newRow("light 5") << QByteArray("# a car\n1 car 5\n") << ":2: light number \"5\" is not 1 to 4";
     QTest::newRow("out of order") << QByteArray("2 car 1\n1 car 2\n")
             << ":2: time 1.000 s comes before the previous step's 2.000 s; steps go in time order";

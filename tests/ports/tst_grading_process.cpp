@@ -96,7 +96,7 @@ void TestGradingProcess::controllerStartedByTheTest_data()
     QTest::newRow("exits early")
             << "sleep 1; exit 4"
             << QStringList{"FAIL short: at ", " s: the controller exited (status 4)",
-                           "FAIL short: the controller exited (status 4)",
+                           "FAIL again: the controller exited (status 4)",
                            "0 of 2 scenarios passed; score 0 of 2"}
             << 3;
 }
@@ -110,8 +110,9 @@ void TestGradingProcess::controllerStartedByTheTest()
     PrivateTmpDir tmp;
     QVERIFY(tmp.isValid());
     QVERIFY(writeFileBytes(tmp.filePath("short.txt"), "duration 2\n"));
+    QVERIFY(writeFileBytes(tmp.filePath("again.txt"), "duration 2\n"));
     QProcess test;
-    start(test, {"test", "short.txt", "short.txt", "--", "sh", "-c", controller(body)}, tmp);
+    start(test, {"test", "short.txt", "again.txt", "--", "sh", "-c", controller(body)}, tmp);
     QVERIFY2(finish(test), "the test did not end");
     const QString out = QString::fromLocal8Bit(test.readAllStandardOutput());
     qsizetype at = 0;
@@ -131,7 +132,8 @@ void TestGradingProcess::sigtermClearsTheSensorsAndWritesTheReports()
     const QString name = "a <&> \"car\"";
     QVERIFY(writeFileBytes(tmp.filePath(name + ".txt"), "0 car 2\nduration 30\n"));
     QProcess test;
-    start(test, {"test", name + ".txt", "--junit", "junit.xml", "--gradescope", "results.json", "--",
+    start(test, {"--file", tmp.portFile(), "test", name + ".txt", "--junit", "junit.xml",
+                 "--gradescope", "results.json", "--",
                  "sh", "-c", controller("PORTS set 161 1")},
           tmp);
     const auto sensors = [&] {
