@@ -173,11 +173,16 @@ TEST_P(ProgramEnd, FailsItsScenarioAndTheRest)
     const std::string program = writeProgram(
             "end.com", "org 100h\nmov ah, 9\nmov dx, text\nint 21h\nmov ah, 86h\nmov cx, 26h\n"
                        "mov dx, 25A0h\nint 15h\n" + c.last + "\ntext: db 'Hi', 13, 10, '$'");
-    EXPECT_EQ(grade({"test", "--program", program, shortScenarios()[0], shortScenarios()[1]}),
+    const std::string junit = (m_dir / "junit.xml").string();
+    EXPECT_EQ(grade({"test", "--program", program, "--junit", junit, shortScenarios()[0],
+                     shortScenarios()[1]}),
               kExitViolations);
     EXPECT_EQ(linesOf(m_out.str()),
-              (std::vector<std::string>{"Hi\r", c.reason, "FAIL car-at-1: the program had stopped",
+              (std::vector<std::string>{c.reason, "FAIL car-at-1: the program had stopped",
                                         "0 of 2 scenarios passed; score 0 of 2"}));
+    // Kept apart from the verdicts, in the report of the scenario it was printed in.
+    EXPECT_NE(readText(junit).find("<system-out>Hi&#13;\n</system-out>"), std::string::npos)
+            << readText(junit);
 }
 INSTANTIATE_TEST_SUITE_P(Ends, ProgramEnd, ::testing::ValuesIn(kEnds));
 

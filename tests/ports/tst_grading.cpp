@@ -114,7 +114,9 @@ TEST(Grading, Verdicts)
               "0 of 1"},
              3, "", "impossible:failed-expectation"},
             {"a second writer of port 150", Fault::PanelOpen, {"quiet", "car-at-1"},
-             {"FAIL quiet: at 3.0 s: another program writes port 150 (such as an open panel)", "0 of 1"},
+             {"FAIL quiet: at 3.0 s: another program writes port 150 (such as an open panel)",
+              "FAIL car-at-1: not run: the run stopped when port 150 was written by someone other than the test",
+              "0 of 2"},
              1,
              "bexen-ports: test: another program (such as an open panel) writes port 150: port "
              "150 holds 2 = 00000010, but the test wrote 0 = 00000000; nothing is graded on a port "
@@ -163,7 +165,7 @@ TEST(Grading, FaultyScenarioIsRefused)
     const Row rows[] = {
             {"unknown statement", "name x\nwait 3\n",
              ":2: unknown statement \"wait\"; a line is name, title, points, duration, max-wait, "
-             "or a TIME and then sensor, car, expect or random-cars"},
+             "visibility, or a TIME and then sensor, car, expect or random-cars"},
             {"light 5", "# a car\n1 car 5\n", ":2: light number \"5\" is not 1 to 4"},
             {"out of order", "2 car 1\n1 car 2\n",
              ":2: time 1.000 s comes before the previous step's 2.000 s; steps go in time order"},

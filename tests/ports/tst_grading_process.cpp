@@ -75,7 +75,7 @@ TEST_F(GradingProcess, ControllerStartedByTheTest)
             // not run.
             {"exits early", "sleep 1; exit 4",
              {"FAIL short: at ", " s: the controller exited (status 4)",
-              "FAIL short: the controller exited (status 4)", "0 of 2 scenarios passed; score 0 of 2"},
+              "FAIL again: the controller exited (status 4)", "0 of 2 scenarios passed; score 0 of 2"},
              3},
     };
     for (const Row &row : rows) {
@@ -84,7 +84,8 @@ TEST_F(GradingProcess, ControllerStartedByTheTest)
         std::remove(m_tmp.filePath("controller.pid").c_str());
         std::remove(m_tmp.portFile().c_str());
         ASSERT_TRUE(writeFileBytes(m_tmp.filePath("short.txt"), "duration 2\n"));
-        ToolProcess test({"test", "short.txt", "short.txt", "--", "sh", "-c", controller(row.body)},
+        ASSERT_TRUE(writeFileBytes(m_tmp.filePath("again.txt"), "duration 2\n"));
+        ToolProcess test({"test", "short.txt", "again.txt", "--", "sh", "-c", controller(row.body)},
                          inPrivateDirectory());
         ASSERT_TRUE(test.finish()) << "the test did not end";
         const std::string out = test.out();
@@ -103,7 +104,8 @@ TEST_F(GradingProcess, SigtermClearsTheSensorsAndWritesTheReports)
     // Its name, from the file's, has every character XML must escape.
     const std::string name = "a <&> \"car\"";
     ASSERT_TRUE(writeFileBytes(m_tmp.filePath(name + ".txt"), "0 car 2\nduration 30\n"));
-    ToolProcess test({"test", name + ".txt", "--junit", "junit.xml", "--gradescope", "results.json",
+    // On the temporary directory's port file, named, so that the test can watch the sensors.
+    ToolProcess test({"--file", m_tmp.portFile(), "test", name + ".txt", "--junit", "junit.xml", "--gradescope", "results.json",
                       "--", "sh", "-c", controller("PORTS set 161 1")},
                      inPrivateDirectory());
     const auto sensors = [&] {

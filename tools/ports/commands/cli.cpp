@@ -23,7 +23,7 @@ namespace bexen::ports {
 int runTool(const Args &args, std::ostream &out, std::ostream &err, Clock &clock,
             std::function<bool()> stopWhen)
 {
-    Context ctx{out, err, clock, {}, std::move(stopWhen), {}};
+    Context ctx{out, err, clock, portFileFromEnvironment(), std::move(stopWhen), {}};
     // The commands in the order help lists them.
     CommandLine line;
     for (const auto add : {addWhereCommand, addGetCommand, addSetCommand, addDumpCommand,

@@ -59,7 +59,8 @@ CommandLine::CommandLine()
     // "bexen-ports set 150 1 --help" shows set's help and writes nothing.
     addPath(m_app, "--file", m_file,
             "use PATH as the port file instead of emu_port.dat in the temporary directory (for an "
-            "emulator whose temporary directory differs)");
+            "emulator whose temporary directory differs); without it, BEXEN_PORT_FILE names the "
+            "file where it is set (a controller that test starts gets it)");
     m_app.set_help_flag();
     m_app.add_flag_callback("-h,--help", [] { throw CLI::CallForHelp(); },
                             "show this help, or a command's help after its name")
@@ -251,7 +252,8 @@ int CommandLine::run(const Args &args, Context &ctx)
         if (const auto what = check())
             return ctx.failUsage(labelOf(command), *what);
     }
-    ctx.fileOverride = m_file;
+    if (!m_file.empty())
+        ctx.fileOverride = m_file;
     return command->run(ctx);
 }
 

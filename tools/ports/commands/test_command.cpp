@@ -6,7 +6,9 @@
 #include "commands/controller.h"
 #include "commands/program_junction.h"
 #include "commands/run.h"
+#include "commands/controller_capture.h"
 #include "commands/status_line.h"
+#include "commands/test_run_dir.h"
 #include "model/grading.h"
 #include "model/port_view.h"
 #include "model/scenario_suite.h"
@@ -40,6 +42,7 @@ struct TestOptions {
     bool list = false;
     std::string program; // --program: graded on the machine in virtual time
     std::uint32_t speed = kDefaultSpeed;
+    bool showOutput = false;
     std::vector<std::string> scenarios;
 };
 
@@ -86,20 +89,15 @@ std::optional<io::AccessError> writeChart(const std::string &dir, const Scenario
     return writeFileWhole((fs::path(dir) / (r.name + ".svg")).string(), renderChart(input));
 }
 
-// What the controller wrote, passed on as it comes, as when its output was the test's own.
-void echoOutput(Context &ctx, GradedController &controller, StatusLine &status)
+// With --show-output, the controller's lines among the verdicts, each marked as its own.
+ControllerCapture::Echo outputEcho(Context &ctx, StatusLine &status, bool shown)
 {
-    const ControllerOutput output = controller.takeOutput();
-    if (output.out.empty() && output.err.empty() && output.outDropped == 0 && output.errDropped == 0)
-        return;
-    status.clear();
-    ctx.out << output.out << std::flush;
-    ctx.err << output.err;
-    for (const std::size_t dropped : {output.outDropped, output.errDropped}) {
-        if (dropped != 0)
-            ctx.err << "[" << dropped << " bytes of the controller's output left out]\n";
-    }
-    ctx.err << std::flush;
+    if (!shown)
+        return {};
+    return [&ctx, &status](bool fromStderr, const std::string &lines) {
+        status.clear();
+        (fromStderr ? ctx.err : ctx.out) << lines << std::flush;
+    };
 }
 
 // What the command line asks that cannot be done, found before anything runs; the directory of
@@ -121,11 +119,13 @@ std::optional<std::string> prepareOutputs(const Context &ctx, const TestOptions 
 }
 
 // The scenarios run one after the other, each verdict printed as it is reached; a controller
-// that has ended fails the scenarios left, and a foreign writer on port 150 ends the run.
+// that has ended fails the scenarios left. A port file that fails, or a foreign writer on a
+// shared port 150, ends the run, and the scenarios left are listed as not run.
 struct SuiteRun {
     std::vector<ScenarioResult> results;
     Clock::Duration took{};
-    std::optional<io::AccessError> reportError; // a chart that could not be written
+    std::optional<io::AccessError> portError;
+    std::optional<io::AccessError> chartError; // the first chart that could not be written
 };
 
 // The junction a run grades: its ports, the clock the scenarios play on, and the controller
@@ -134,10 +134,12 @@ struct GradedJunction {
     JunctionPorts &ports;
     Clock &clock;
     GradedController *controller = nullptr;
+    bool privateFile = false; // nobody but the controller shares the port file
 };
 
 ScenarioResult runScenario(Context &ctx, const GradedJunction &junction, StatusLine &status,
-                           const Scenario &scenario, const TestOptions &options)
+                           ControllerCapture &capture, const Scenario &scenario,
+                           const TestOptions &options)
 {
     GradedController *const controller = junction.controller;
     if (controller) {
@@ -145,18 +147,42 @@ ScenarioResult runScenario(Context &ctx, const GradedJunction &junction, StatusL
             return notRun(scenario, *ended);
     }
     GradeHooks hooks;
+    hooks.privateFile = junction.privateFile;
     hooks.stop = [&] { return ctx.stopping(); };
     if (controller)
         hooks.controllerEnded = [controller] { return controller->ended(); };
     hooks.progress = [&](Clock::Duration elapsed, const JunctionState &state) {
         if (controller)
-            echoOutput(ctx, *controller, status);
+            capture.add(controller->takeOutput());
         status.show(scenario.name, elapsed, scenario.duration, state);
     };
     ScenarioResult result = gradeScenario(junction.ports, junction.clock, scenario, options.maxWait,
                                           options.seed, hooks);
     status.clear();
+    if (controller)
+        capture.add(controller->takeOutput());
+    capture.handOver(result);
     return result;
+}
+
+// The scenarios from `next` on, each failed with why none of them ran.
+void listNotRun(const Context &ctx, SuiteRun &run, const std::vector<Scenario> &scenarios,
+                std::size_t next, const std::string &why)
+{
+    for (std::size_t i = next; i < scenarios.size(); ++i) {
+        run.results.push_back(notRun(scenarios[i], "not run: " + why));
+        printVerdict(ctx.out, run.results.back());
+    }
+}
+
+// Why the run cannot go on after the scenario just graded, if it cannot.
+std::optional<std::string> runBroken(const SuiteRun &run)
+{
+    if (run.portError)
+        return "the port file failed: " + run.portError->message();
+    if (!run.results.empty() && run.results.back().foreignWriter)
+        return "the run stopped when port 150 was written by someone other than the test";
+    return std::nullopt;
 }
 
 SuiteRun runSuite(Context &ctx, const GradedJunction &junction, const std::vector<Scenario> &scenarios,
@@ -164,51 +190,83 @@ SuiteRun runSuite(Context &ctx, const GradedJunction &junction, const std::vecto
 {
     GradedController *const controller = junction.controller;
     StatusLine status(ctx.out, isTerminal(ctx.out));
+    ControllerCapture capture(outputEcho(ctx, status, options.showOutput));
     SuiteRun run;
     const Clock::TimePoint start = junction.clock.now();
-    for (const Scenario &scenario : scenarios) {
-        if (ctx.stopping())
+    for (std::size_t i = 0; i < scenarios.size() && !ctx.stopping(); ++i) {
+        std::size_t left = i + 1; // the first scenario not graded
+        try {
+            run.results.push_back(runScenario(ctx, junction, status, capture, scenarios[i], options));
+            printVerdict(ctx.out, run.results.back());
+            if (!options.charts.empty()) {
+                auto error = writeChart(options.charts, run.results.back());
+                if (!run.chartError)
+                    run.chartError = std::move(error);
+            }
+        } catch (const PortFailure &failure) {
+            status.clear();
+            run.portError = failure.error();
+            left = i; // the scenario under way never finished
+        }
+        if (auto why = runBroken(run)) {
+            listNotRun(ctx, run, scenarios, left, *why);
             break;
-        run.results.push_back(runScenario(ctx, junction, status, scenario, options));
-        const ScenarioResult &result = run.results.back();
-        printVerdict(ctx.out, result);
-        if (!options.charts.empty() && !run.reportError)
-            run.reportError = writeChart(options.charts, result);
-        if (result.foreignWriter)
-            break;
+        }
     }
     if (controller) {
         controller->stop();
-        echoOutput(ctx, *controller, status);
+        capture.add(controller->takeOutput());
+        ScenarioResult rest;
+        capture.handOver(run.results.empty() ? rest : run.results.back());
     }
     run.took = junction.clock.now() - start;
     return run;
 }
 
+// Each report that can be written is, whatever became of the others; answers the failures.
+std::vector<io::AccessError> writeReports(const TestOptions &options, const SuiteRun &run,
+                                          std::chrono::system_clock::time_point began)
+{
+    std::vector<io::AccessError> failed;
+    if (run.chartError)
+        failed.push_back(*run.chartError);
+    if (!options.junit.empty()) {
+        if (auto error = writeFileWhole(options.junit, junitReport(run.results, run.took, began)))
+            failed.push_back(*error);
+    }
+    if (!options.gradescope.empty()) {
+        if (auto error = writeFileWhole(options.gradescope, gradescopeReport(run.results, run.took)))
+            failed.push_back(*error);
+    }
+    return failed;
+}
+
 // The tally, the reports and the exit status of a run of `planned` scenarios.
-int finishRun(Context &ctx, const TestOptions &options, std::size_t planned, SuiteRun &run)
+int finishRun(Context &ctx, const TestOptions &options, std::size_t planned, SuiteRun &run,
+              std::chrono::system_clock::time_point began)
 {
     const std::vector<ScenarioResult> &results = run.results;
-    const Tally t = tally(results);
-    ctx.out << t.passed << " of " << results.size() << " scenarios passed; score " << t.score << " of "
-            << t.points << std::endl;
-    std::optional<io::AccessError> &reportError = run.reportError;
-    if (!options.junit.empty() && !reportError)
-        reportError = writeFileWhole(options.junit, junitReport(results, run.took));
-    if (!options.gradescope.empty() && !reportError)
-        reportError = writeFileWhole(options.gradescope, gradescopeReport(results, run.took));
-
-    // Only the last scenario run can have met one: the run ends there.
-    if (!results.empty() && results.back().foreignWriter) {
-        ctx.failUsage(kCommand, "another program (such as an open panel) writes port 150: "
-                                        + *results.back().foreignWriter
+    ctx.out << summaryLine(results) << std::endl;
+    const std::vector<io::AccessError> reportErrors = writeReports(options, run, began);
+    int code = tally(results).passed == static_cast<int>(results.size()) && results.size() == planned
+            ? kExitOk
+            : kExitViolations;
+    if (run.portError)
+        code = ctx.failAccess(*run.portError);
+    const auto foreign = std::ranges::find_if(results, [](const ScenarioResult &r) {
+        return r.foreignWriter.has_value();
+    });
+    if (foreign != results.end()) {
+        ctx.failUsage(kCommand, std::string(ctx.controller ? "the controller or another program"
+                                                           : "another program")
+                                        + " (such as an open panel) writes port 150: "
+                                        + *foreign->foreignWriter
                                         + "; nothing is graded on a port the test does not control");
-        return kExitAccessFailed;
+        code = kExitAccessFailed;
     }
-    if (reportError)
-        return ctx.failAccess(*reportError);
-    return t.passed == static_cast<int>(results.size()) && results.size() == planned ? kExitOk
-                                                                                      : kExitViolations;
+    for (const io::AccessError &error : reportErrors)
+        code = ctx.failAccess(error);
+    return code;
 }
 
 // `--program`: the program and the grader share the machine's virtual clock and its ports in
@@ -218,7 +276,8 @@ int testProgram(Context &ctx, const TestOptions &options, const std::vector<Scen
     if (ctx.controller)
         return ctx.failUsage(kCommand, "--program and -- COMMAND cannot be given together: the "
                                        "program is the controller");
-    if (!ctx.fileOverride.empty())
+    // BEXEN_PORT_FILE, which a graded controller inherits, is no --file of the user's.
+    if (!ctx.fileOverride.empty() && ctx.fileOverride != portFileFromEnvironment())
         return ctx.failUsage(kCommand, "--program uses no port file (the program's ports are in "
                                        "memory); leave out --file");
 #ifdef BEXEN_HAVE_MACHINE
@@ -232,14 +291,29 @@ int testProgram(Context &ctx, const TestOptions &options, const std::vector<Scen
     const std::unique_ptr<ProgramJunction> program = ProgramJunction::load(settings, error);
     if (!program)
         return ctx.failUsage(kCommand, error);
-    SuiteRun run = runSuite(ctx, GradedJunction{program->ports(), program->clock(), &program->controller()},
+    // The program's ports are its own: a byte on port 150 that the grader did not write is the
+    // program's.
+    const auto began = program->clock().wallNow();
+    SuiteRun run = runSuite(ctx, GradedJunction{program->ports(), program->clock(), &program->controller(), true},
                             scenarios, options);
-    return finishRun(ctx, options, scenarios.size(), run);
+    return finishRun(ctx, options, scenarios.size(), run, began);
 #else
     (void)scenarios;
     return ctx.failUsage(kCommand, "this build of bexen-ports has no machine to run a DOS program "
                                    "on (Unicorn is not built for Windows); run it on Linux");
 #endif
+}
+
+// A controller that cannot be started fails every scenario, and the reports say so: an
+// autograder reads the reason there, not on a terminal.
+int failToStart(Context &ctx, const TestOptions &options, const std::vector<Scenario> &scenarios,
+                const std::string &why, std::chrono::system_clock::time_point began)
+{
+    ctx.err << usageLine(kCommand, why) << std::endl;
+    SuiteRun run;
+    listNotRun(ctx, run, scenarios, 0, why);
+    finishRun(ctx, options, scenarios.size(), run, began);
+    return kExitAccessFailed;
 }
 
 int runTest(Context &ctx, const TestOptions &options)
@@ -255,21 +329,28 @@ int runTest(Context &ctx, const TestOptions &options)
         return ctx.failUsage(kCommand, *error);
     if (!options.program.empty())
         return testProgram(ctx, options, scenarios);
-    const io::PortFileLocation portFile = ctx.portFile();
-    if (portFile.error)
-        return ctx.failAccess(*portFile.error);
+    TestPortFile portFile;
+    if (auto error = portFile.prepare(ctx, ctx.controller.has_value()))
+        return ctx.failAccess(*error);
+    Context graded = ctx;
+    graded.fileOverride = portFile.path();
+    const auto began = ctx.clock.wallNow();
 
     std::unique_ptr<ControllerProcess> controller;
     if (ctx.controller) {
         ControllerLimits limits;
         limits.grace = options.grace;
-        if (auto error = ControllerProcess::start(*ctx.controller, {}, limits, controller))
-            return ctx.failUsage(kCommand, "cannot start the controller "
-                                                   + quoteArgument(ctx.controller->front()) + ": " + *error);
+        if (auto error = ControllerProcess::start(*ctx.controller, portFile.environment(), limits,
+                                                  controller))
+            return failToStart(graded, options, scenarios,
+                               "cannot start the controller " + quoteArgument(ctx.controller->front())
+                                       + ": " + *error,
+                               began);
     }
-    ContextPorts ports(ctx, io::WhenMissing::Create);
-    SuiteRun run = runSuite(ctx, GradedJunction{ports, ctx.clock, controller.get()}, scenarios, options);
-    return finishRun(ctx, options, scenarios.size(), run);
+    ContextPorts ports(graded, io::WhenMissing::Create);
+    SuiteRun run = runSuite(graded, GradedJunction{ports, ctx.clock, controller.get(), portFile.isPrivate()},
+                            scenarios, options);
+    return finishRun(graded, options, scenarios.size(), run, began);
 }
 
 } // namespace
@@ -324,14 +405,22 @@ void addTestCommand(CommandLine &line)
     program->group("");
     speed->group("");
 #endif
+    test.add_flag("--show-output", options->showOutput,
+                  "pass the controller's output on as it comes, each line marked \"controller: \" "
+                  "or \"controller (stderr): \" (the reports hold it in any case)");
     test.add_flag("--list", options->list,
                   "print the built-in scenarios (name, title, duration, points) and exit");
     test.footer("-- COMMAND [ARGUMENTS]... starts the controller before the first scenario and "
                 "ends it after the last (also on Ctrl-C); if it exits early, the scenarios left "
-                "fail. Exit status: 0 every scenario passed, 3 one failed, 2 bad arguments or a "
-                "faulty scenario, 1 the port file could not be used or another program writes "
-                "port 150. Ctrl-C clears the sensors and writes the reports of the scenarios run "
-                "so far.");
+                "fail. Without --file the run grades on a fresh port file of its own, in a private "
+                "directory removed afterwards, so runs side by side never meet; the controller "
+                "finds it through TMPDIR, as the emulator does, and BEXEN_PORT_FILE holds its "
+                "path (bexen-ports reads that itself). What the controller prints goes to the "
+                "reports, not among the verdicts (--show-output). Exit status: 0 every scenario "
+                "passed, 3 one failed, 2 bad arguments or a faulty scenario, 1 the port file could "
+                "not be used, a report could not be written, or someone else writes port 150 of a "
+                "shared file. Ctrl-C clears the sensors and writes the reports of the scenarios "
+                "run so far.");
 }
 
 } // namespace bexen::ports

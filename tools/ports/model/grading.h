@@ -25,6 +25,8 @@ struct ScenarioResult {
     std::string name;
     std::string title;
     int points = 1;
+    std::string visibility = "visible"; // the scenario's, as Gradescope reads it
+    std::string suite = "builtin"; // the scenario's
     Clock::Duration planned{}; // the scenario's duration
     Clock::Duration elapsed{};
     std::vector<GradeFailure> failures;
@@ -37,7 +39,7 @@ struct ScenarioResult {
     // saying how much was left out; for the reports, never mixed into the verdicts.
     std::string controllerOut;
     std::string controllerErr;
-    // Another program wrote port 150: the run was not the test's to grade.
+    // Someone else wrote port 150 on a file others share: the run was not the test's to grade.
     std::optional<std::string> foreignWriter;
 
     bool passed() const { return failures.empty(); }
@@ -54,6 +56,8 @@ struct Tally {
     int points = 0;
 };
 Tally tally(const std::vector<ScenarioResult> &results);
+// "3 of 4 scenarios passed; score 6 of 8", the line that ends a run.
+std::string summaryLine(const std::vector<ScenarioResult> &results);
 
 // A scenario that never ran: the controller had ended, or the run was stopped before it.
 ScenarioResult notRun(const Scenario &scenario, std::string why);
@@ -63,11 +67,15 @@ struct GradeHooks {
     std::function<bool()> stop; // Ctrl-C
     std::function<std::optional<std::string>()> controllerEnded; // "the controller exited (status 1)"
     std::function<void(Clock::Duration elapsed, const JunctionState &state)> progress;
+    // The port file is the run's own, shared with the controller alone: a byte on port 150 the
+    // grader did not write is the controller's fault, and the grader puts its own back.
+    bool privateFile = false;
 };
 
 // Plays the scenario at the panel's poll, from every sensor clear, and judges the junction at
 // each poll: the rules of watch --check, the cars' waits and the expectations. Port 150 is read
-// back at every poll, and a byte the grader did not write ends the run. Sensors are clear again
+// back at every poll: on a private file a byte the grader did not write fails the scenario and is
+// put right; on a shared one it ends the run. Sensors are clear again
 // at the end, however it ends. Throws PortFailure when the port file fails.
 ScenarioResult gradeScenario(JunctionPorts &ports, Clock &clock, const Scenario &scenario,
                              Clock::Duration defaultMaxWait, std::uint32_t seed,

@@ -58,15 +58,27 @@ struct Reading {
     int lastLine = 0;
 };
 
+// Gradescope's words for who sees a test's result, and when.
+std::optional<std::string> readVisibility(std::string_view value, Reading &r)
+{
+    static constexpr std::array<std::string_view, 4> kVisibilities{"visible", "hidden", "after_due_date",
+                                                                   "after_published"};
+    if (std::find(kVisibilities.begin(), kVisibilities.end(), value) == kVisibilities.end())
+        return "visibility " + quoteArgument(value)
+                + " is not visible, hidden, after_due_date or after_published";
+    r.scenario.visibility = std::string(value);
+    return std::nullopt;
+}
+
 std::optional<std::string> parseHeading(const std::vector<std::string_view> &words, Reading &r)
 {
     const std::string_view keyword = words[0];
-    static constexpr std::array<std::string_view, 5> kHeadings{"name", "title", "points", "duration",
-                                                               "max-wait"};
+    static constexpr std::array<std::string_view, 6> kHeadings{"name", "title", "points", "duration",
+                                                               "max-wait", "visibility"};
     if (std::find(kHeadings.begin(), kHeadings.end(), keyword) == kHeadings.end())
         return "unknown statement " + quoteArgument(keyword)
-                + "; a line is name, title, points, duration, max-wait, or a TIME and then sensor, "
-                  "car, expect or random-cars";
+                + "; a line is name, title, points, duration, max-wait, visibility, or a TIME and "
+                  "then sensor, car, expect or random-cars";
     if (!r.headings.insert(keyword).second)
         return std::string(keyword) + " given twice";
     if (words.size() < 2)
@@ -78,6 +90,8 @@ std::optional<std::string> parseHeading(const std::vector<std::string_view> &wor
     if (words.size() > 2)
         return "unexpected " + quoteArgument(words[2]) + " after " + std::string(keyword);
     const std::string_view value = words[1];
+    if (keyword == "visibility")
+        return readVisibility(value, r);
     if (keyword == "name") {
         // The name is the chart's file name too: nothing a path would read as a directory.
         const bool plain = std::all_of(value.begin(), value.end(), [](char c) {

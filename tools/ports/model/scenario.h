@@ -42,6 +42,11 @@ struct Scenario {
     std::vector<PlayStep> steps; // sensors set and cleared, and the cars' arrivals
     std::vector<Expectation> expectations;
     std::vector<RandomCars> randomCars;
+    // Who sees its result on Gradescope: visible, hidden, after_due_date or after_published.
+    std::string visibility = "visible";
+    // The suite it belongs to ("builtin", or its file's stem) and the argument it came from.
+    std::string suite = "builtin";
+    std::string source;
 };
 
 struct ParsedScenario {
@@ -51,6 +56,7 @@ struct ParsedScenario {
 
 // One statement a line, "#" starts a comment:
 //   name NAME | title WORDS... | points N | duration S | max-wait S
+//   visibility visible|hidden|after_due_date|after_published
 //   TIME sensor LIGHT on|off
 //   TIME car LIGHT
 //   TIME expect light LIGHT STATE [within S]

@@ -19,6 +19,23 @@ std::string stemOf(std::string_view file)
     return fs::path(file).stem().string();
 }
 
+// Two scenarios of one name would make two testcases no report can tell apart.
+std::optional<std::string> duplicateName(const std::vector<Scenario> &loaded)
+{
+    for (std::size_t i = 0; i < loaded.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (loaded[j].name != loaded[i].name)
+                continue;
+            const auto from = [&](std::size_t k) {
+                return quoteArgument(loaded[k].source) + " (argument " + std::to_string(k + 1) + ")";
+            };
+            return "two scenarios are named " + quoteArgument(loaded[i].name) + ": " + from(j)
+                    + " and " + from(i) + "; each needs a name of its own";
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::vector<Scenario> builtinSuite()
@@ -42,6 +59,7 @@ std::optional<std::string> loadScenarios(const std::vector<std::string> &named,
         std::error_code ec;
         if (builtin != suite.end() && !fs::exists(word, ec)) {
             loaded.push_back(*builtin);
+            loaded.back().source = word;
             continue;
         }
         if (!fs::exists(word, ec))
@@ -53,9 +71,11 @@ std::optional<std::string> loadScenarios(const std::vector<std::string> &named,
         ParsedScenario parsed = parseScenario(text, stemOf(word));
         if (parsed.error)
             return describeError(word, *parsed.error);
+        parsed.scenario.suite = stemOf(word);
+        parsed.scenario.source = word;
         loaded.push_back(std::move(parsed.scenario));
     }
-    return std::nullopt;
+    return duplicateName(loaded);
 }
 
 } // namespace bexen::ports

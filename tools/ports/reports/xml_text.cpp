@@ -14,6 +14,8 @@ std::string xmlText(std::string_view text)
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
             case '"': out += "&quot;"; break;
+            // A DOS program ends its lines CR LF; a bare CR would reach a reader as a line end.
+            case '\r': out += "&#13;"; break;
             default: out += (byte < 0x20 && byte != '\t' && byte != '\n') || byte == 0x7f
                             ? '?' : static_cast<char>(byte);
             }

@@ -3,6 +3,7 @@
 
 #include "shared/interrupt.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace bexen::ports {
@@ -40,6 +41,12 @@ std::optional<io::AccessError> Context::write(std::int32_t port, std::uint8_t va
     if (location.error)
         return location.error;
     return io::writePortByte(port, value, location.path);
+}
+
+std::string portFileFromEnvironment()
+{
+    const char *value = std::getenv("BEXEN_PORT_FILE");
+    return value ? std::string(value) : std::string();
 }
 
 bool Context::stopping() const

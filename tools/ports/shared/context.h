@@ -62,6 +62,10 @@ struct Context {
     int failUsage(std::string_view command, std::string_view what) const;
 };
 
+// BEXEN_PORT_FILE, which a test gives the controller it starts, stands for --file where none is
+// given: the port file's path, or empty.
+std::string portFileFromEnvironment();
+
 // "bexen-ports: watch: --interval needs a number of milliseconds", without its line end; the
 // command is left out when empty.
 std::string usageLine(std::string_view command, std::string_view what);
