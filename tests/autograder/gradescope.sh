@@ -49,7 +49,7 @@ grep -qx "install -y --no-install-recommends $grader/source/bexen-ports_1.0.0_am
 
 # Each submission in an /autograder of its own, all graded at once: name | files | score and
 # statuses | the first failure's reason, as a pattern (its times depend on the polls).
-# A controller is a run, run.sh or lone script; a DOS program is started by `bexen-ports run`.
+# A controller is a run, run.sh or lone script; a DOS program is graded in virtual time.
 cases=(
     "demo|run:good|3 passed passed|"
     "all-red|run.sh:never-green notes.txt:|1 passed failed|at * s: the car at light 1 waited * s and its light never turned green (it showed 1 red)"
@@ -58,7 +58,8 @@ cases=(
 )
 if bexen-ports run --help 2>/dev/null | head -n 1 | grep -q ' run'; then
     # INT 20h: a DOS program that ends at once, before any light is set.
-    cases+=("dos-program|prog.com:int20|0 failed failed|*the controller exited (status 0)*")
+    cases+=("dos-program|prog.com:int20|0 failed failed|*the program ended (exit code 0)*")
+    cases+=("example-program|junction.com:example|3 passed passed|")
 fi
 for row in "${cases[@]}"; do
     IFS='|' read -r name files _ <<<"$row"
@@ -69,6 +70,7 @@ for row in "${cases[@]}"; do
         case ${file#*:} in
             "") echo "not a controller" >"$root/submission/${file%%:*}" ;;
             int20) printf '\xcd\x20' >"$root/submission/${file%%:*}" ;;
+            example) cp "$examples/junction.com" "$root/submission/${file%%:*}" ;;
             *) controller "${file#*:}" "$root/submission/${file%%:*}" ;;
         esac
     done
