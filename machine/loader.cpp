@@ -79,21 +79,33 @@ LoadOutcome loadCom(std::span<const std::uint8_t> file, std::span<std::uint8_t> 
     return {program, {}};
 }
 
+// The fields of an MZ header the loader uses, at their offsets.
+struct MzHeader {
+    std::uint16_t lastPage;
+    std::uint16_t pages;
+    std::uint16_t relocations;
+    std::uint16_t headerParagraphs;
+    std::uint16_t minAlloc;
+    std::uint16_t ss;
+    std::uint16_t sp;
+    std::uint16_t ip;
+    std::uint16_t cs;
+    std::uint16_t relocationTable;
+};
+
+MzHeader mzHeader(std::span<const std::uint8_t> file)
+{
+    return {word(file, 2),    word(file, 4),    word(file, 6),    word(file, 8),    word(file, 0x0A),
+            word(file, 0x0E), word(file, 0x10), word(file, 0x14), word(file, 0x16), word(file, 0x18)};
+}
+
 LoadOutcome loadExe(std::span<const std::uint8_t> file, std::span<std::uint8_t> memory)
 {
     if (file.size() < kMzHeaderSize)
         return failed("its MZ header is cut short: " + std::to_string(file.size())
                       + " bytes of the 28 it has");
-    const std::uint16_t lastPage = word(file, 2);
-    const std::uint16_t pages = word(file, 4);
-    const std::uint16_t relocations = word(file, 6);
-    const std::uint16_t headerParagraphs = word(file, 8);
-    const std::uint16_t minAlloc = word(file, 0x0A);
-    const std::uint16_t ss = word(file, 0x0E);
-    const std::uint16_t sp = word(file, 0x10);
-    const std::uint16_t ip = word(file, 0x14);
-    const std::uint16_t cs = word(file, 0x16);
-    const std::uint16_t relocationTable = word(file, 0x18);
+    const auto [lastPage, pages, relocations, headerParagraphs, minAlloc, ss, sp, ip, cs,
+                relocationTable] = mzHeader(file);
 
     if (pages == 0)
         return failed("its MZ header counts no pages");

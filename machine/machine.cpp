@@ -142,6 +142,8 @@ private:
     std::uint32_t onIn(std::uint16_t port, int size);
     void onOut(std::uint16_t port, int size, std::uint32_t value);
 
+    // Where uc_emu_start ended without a hook asking it to: an error, or a HLT to wait at.
+    Stop stoppedByItself(uc_err error);
     void initialiseBios();
     Micros now() { return m_devices.time.now(m_executed); }
     LocalMoment moment() { return m_start + now(); }
@@ -181,6 +183,26 @@ private:
     // The services, with the program's registers; `returnIp` is past the INT.
     void service(std::uint8_t number, std::uint16_t returnIp);
     void dos(std::uint16_t returnIp);
+    // One function of INT 21h each, by the AH it answers.
+    struct DosFunction {
+        std::uint8_t ah;
+        void (Cpu::*handler)(std::uint16_t returnIp);
+    };
+    static std::span<const DosFunction> dosFunctions();
+    void dosTerminate(std::uint16_t returnIp);
+    void dosExit(std::uint16_t returnIp);
+    void dosReadKey(std::uint16_t returnIp);
+    void dosPrintChar(std::uint16_t returnIp);
+    void dosDirectConsole(std::uint16_t returnIp);
+    void dosPrintString(std::uint16_t returnIp);
+    void dosKeyReady(std::uint16_t returnIp);
+    void dosFlushThenRead(std::uint16_t returnIp);
+    void dosSetVector(std::uint16_t returnIp);
+    void dosGetVector(std::uint16_t returnIp);
+    void dosDate(std::uint16_t returnIp);
+    void dosTime(std::uint16_t returnIp);
+    void dosVersion(std::uint16_t returnIp);
+    void dosWrite(std::uint16_t returnIp);
     void video();
     void keyboard(std::uint16_t returnIp);
     void timeOfDay();
@@ -200,6 +222,8 @@ private:
     std::uint8_t al() const { return lowByte(ax()); }
     void setAx(std::uint16_t value) { setReg(m_uc, UC_X86_REG_AX, value); }
     void setAl(std::uint8_t value) { setReg(m_uc, UC_X86_REG_AL, value); }
+    std::uint16_t dx() const { return reg16(m_uc, UC_X86_REG_DX); }
+    std::uint16_t ds() const { return reg16(m_uc, UC_X86_REG_DS); }
 
     Devices m_devices;
     LocalMoment m_start;
@@ -359,24 +383,29 @@ Stop Machine::Cpu::run(std::uint64_t instructions)
         case Request::None:
             break;
         }
-        if (error != UC_ERR_OK) {
-            fault(describe(error));
-            return *m_end;
-        }
-        if (byteAt(m_last) != kHlt) {
-            fault("the CPU stopped for no known reason at " + addressText(lastAt()));
-            return *m_end;
-        }
-        // HLT waits for the next interrupt, and only the timer's can come.
-        if ((reg32(m_uc, UC_X86_REG_EFLAGS) & kInterruptsOn) == 0) {
-            fault("HLT with interrupts off at " + addressText(lastAt()));
-            return *m_end;
-        }
-        setReg(m_uc, UC_X86_REG_EIP, static_cast<std::uint16_t>(offsetIn(m_last) + 1));
-        const LocalMoment tick = nextTick(moment());
-        m_waitUntil = tick - m_start;
-        return {Stop::Reason::Waiting, *m_waitUntil, 0, {}};
+        return stoppedByItself(error);
     }
+}
+
+Stop Machine::Cpu::stoppedByItself(uc_err error)
+{
+    if (error != UC_ERR_OK) {
+        fault(describe(error));
+        return *m_end;
+    }
+    if (byteAt(m_last) != kHlt) {
+        fault("the CPU stopped for no known reason at " + addressText(lastAt()));
+        return *m_end;
+    }
+    // HLT waits for the next interrupt, and only the timer's can come.
+    if ((reg32(m_uc, UC_X86_REG_EFLAGS) & kInterruptsOn) == 0) {
+        fault("HLT with interrupts off at " + addressText(lastAt()));
+        return *m_end;
+    }
+    setReg(m_uc, UC_X86_REG_EIP, static_cast<std::uint16_t>(offsetIn(m_last) + 1));
+    const LocalMoment tick = nextTick(moment());
+    m_waitUntil = tick - m_start;
+    return {Stop::Reason::Waiting, *m_waitUntil, 0, {}};
 }
 
 void Machine::Cpu::codeHook(uc_engine *, std::uint64_t address, std::uint32_t, void *self)
@@ -691,118 +720,164 @@ void Machine::Cpu::service(std::uint8_t number, std::uint16_t returnIp)
     }
 }
 
+// The functions of INT 21h, by AH; any other sets carry with AX = 1.
+std::span<const Machine::Cpu::DosFunction> Machine::Cpu::dosFunctions()
+{
+    static constexpr DosFunction kFunctions[] = {
+        {0x00, &Cpu::dosTerminate},
+        {0x01, &Cpu::dosReadKey},
+        {0x02, &Cpu::dosPrintChar},
+        {0x06, &Cpu::dosDirectConsole},
+        {0x07, &Cpu::dosReadKey},
+        {0x08, &Cpu::dosReadKey},
+        {0x09, &Cpu::dosPrintString},
+        {0x0B, &Cpu::dosKeyReady},
+        {0x0C, &Cpu::dosFlushThenRead},
+        {0x25, &Cpu::dosSetVector},
+        {0x2A, &Cpu::dosDate},
+        {0x2C, &Cpu::dosTime},
+        {0x30, &Cpu::dosVersion},
+        {0x35, &Cpu::dosGetVector},
+        {0x40, &Cpu::dosWrite},
+        {0x4C, &Cpu::dosExit},
+    };
+    return kFunctions;
+}
+
 void Machine::Cpu::dos(std::uint16_t returnIp)
 {
     const std::uint8_t function = ah();
-    const std::uint16_t dx = reg16(m_uc, UC_X86_REG_DX);
-    const std::uint16_t ds = reg16(m_uc, UC_X86_REG_DS);
-    switch (function) {
-    case 0x00:
-        end({Stop::Reason::Exited, {}, 0, {}});
-        return;
-    case 0x4C:
-        end({Stop::Reason::Exited, {}, al(), {}});
-        return;
-    case 0x01:
-    case 0x07:
-    case 0x08:
-        if (const auto key = takeKey("INT 21h function " + hex(function, 2) + "h", returnIp)) {
-            setAl(*key);
-            if (function == 0x01)
-                printChar(*key);
-        }
-        return;
-    case 0x02:
-        printChar(lowByte(dx));
-        setAl(lowByte(dx));
-        return;
-    case 0x06:
-        if (lowByte(dx) == 0xFF) {
-            const auto key = readyKey();
-            setAl(key.value_or(0));
-            setFlag(kZero, !key);
-        } else {
-            printChar(lowByte(dx));
-            setAl(lowByte(dx));
-        }
-        return;
-    case 0x09: {
-        std::string text;
-        const std::uint32_t from = linear(ds, dx);
-        for (std::uint32_t at = from; at < kMemorySize && at - from < 0x1'0000 && m_memory[at] != '$'; ++at)
-            text += static_cast<char>(m_memory[at]);
-        print(text);
-        setAl('$');
-        return;
-    }
-    case 0x0B:
-        setAl(m_devices.console.peekKey().state == KeyPoll::State::Ready ? 0xFF : 0x00);
-        return;
-    case 0x0C: {
-        // Input comes from the caller's stdin, as if redirected: there is no type-ahead to
-        // flush, and the function in AL is done as it is.
-        const std::uint8_t then = al();
-        if (then == 0x01 || then == 0x06 || then == 0x07 || then == 0x08) {
-            setReg(m_uc, UC_X86_REG_AH, then);
-            dos(returnIp);
-            setReg(m_uc, UC_X86_REG_AH, 0x0C);
-        }
-        return;
-    }
-    case 0x25:
-        putWord(al() * 4U, dx);
-        putWord(al() * 4U + 2, ds);
-        return;
-    case 0x35: {
-        const Address handler = vector(al());
-        setReg(m_uc, UC_X86_REG_ES, handler.segment);
-        setReg(m_uc, UC_X86_REG_BX, handler.offset);
-        return;
-    }
-    case 0x2A: {
-        const ClockReading clock = readClock(moment());
-        setReg(m_uc, UC_X86_REG_CX, clock.year);
-        setReg(m_uc, UC_X86_REG_DX, makeWord(clock.month, clock.day));
-        setAl(clock.weekday);
-        return;
-    }
-    case 0x2C: {
-        const ClockReading clock = readClock(moment());
-        setReg(m_uc, UC_X86_REG_CX, makeWord(clock.hour, clock.minute));
-        setReg(m_uc, UC_X86_REG_DX, makeWord(clock.second, clock.hundredths));
-        return;
-    }
-    case 0x30:
-        // DOS 5.0, the version a program's start-up code is happy with.
-        setAx(0x0005);
-        setReg(m_uc, UC_X86_REG_BX, 0xFF00);
-        setReg(m_uc, UC_X86_REG_CX, 0);
-        return;
-    case 0x40: {
-        const std::uint16_t handle = reg16(m_uc, UC_X86_REG_BX);
-        const std::uint16_t count = reg16(m_uc, UC_X86_REG_CX);
-        if (handle != 1 && handle != 2) {
-            // Files never reach the host: only the screen can be written.
-            notProvided(0x21, function, "carry set, AX = 6, for any handle but 1 and 2");
-            setAx(6);
-            setFlag(kCarry, true);
-            return;
-        }
-        std::string text;
-        const std::uint32_t from = linear(ds, dx);
-        for (std::uint32_t at = from; at < kMemorySize && at - from < count; ++at)
-            text += static_cast<char>(m_memory[at]);
-        print(text);
-        setAx(count);
-        setFlag(kCarry, false);
-        return;
-    }
-    default:
+    const auto functions = dosFunctions();
+    const auto known = std::ranges::find(functions, function, &DosFunction::ah);
+    if (known == functions.end()) {
         notProvided(0x21, function, "carry set, AX = 1");
         setAx(1);
         setFlag(kCarry, true);
         return;
     }
+    (this->*known->handler)(returnIp);
+}
+
+void Machine::Cpu::dosTerminate(std::uint16_t)
+{
+    end({Stop::Reason::Exited, {}, 0, {}});
+}
+
+void Machine::Cpu::dosExit(std::uint16_t)
+{
+    end({Stop::Reason::Exited, {}, al(), {}});
+}
+
+// 01h echoes the key; 07h and 08h do not.
+void Machine::Cpu::dosReadKey(std::uint16_t returnIp)
+{
+    const std::uint8_t function = ah();
+    if (const auto key = takeKey("INT 21h function " + hex(function, 2) + "h", returnIp)) {
+        setAl(*key);
+        if (function == 0x01)
+            printChar(*key);
+    }
+}
+
+void Machine::Cpu::dosPrintChar(std::uint16_t)
+{
+    printChar(lowByte(dx()));
+    setAl(lowByte(dx()));
+}
+
+// DL = FFh reads a key if one is ready (ZF set when none is); any other DL is printed.
+void Machine::Cpu::dosDirectConsole(std::uint16_t returnIp)
+{
+    if (lowByte(dx()) != 0xFF) {
+        dosPrintChar(returnIp);
+        return;
+    }
+    const auto key = readyKey();
+    setAl(key.value_or(0));
+    setFlag(kZero, !key);
+}
+
+void Machine::Cpu::dosPrintString(std::uint16_t)
+{
+    std::string text;
+    const std::uint32_t from = linear(ds(), dx());
+    for (std::uint32_t at = from; at < kMemorySize && at - from < 0x1'0000 && m_memory[at] != '$'; ++at)
+        text += static_cast<char>(m_memory[at]);
+    print(text);
+    setAl('$');
+}
+
+void Machine::Cpu::dosKeyReady(std::uint16_t)
+{
+    setAl(m_devices.console.peekKey().state == KeyPoll::State::Ready ? 0xFF : 0x00);
+}
+
+void Machine::Cpu::dosFlushThenRead(std::uint16_t returnIp)
+{
+    // Input comes from the caller's stdin, as if redirected: there is no type-ahead to
+    // flush, and the function in AL is done as it is.
+    const std::uint8_t then = al();
+    if (then == 0x01 || then == 0x06 || then == 0x07 || then == 0x08) {
+        setReg(m_uc, UC_X86_REG_AH, then);
+        dos(returnIp);
+        setReg(m_uc, UC_X86_REG_AH, 0x0C);
+    }
+}
+
+void Machine::Cpu::dosSetVector(std::uint16_t)
+{
+    putWord(al() * 4U, dx());
+    putWord(al() * 4U + 2, ds());
+}
+
+void Machine::Cpu::dosGetVector(std::uint16_t)
+{
+    const Address handler = vector(al());
+    setReg(m_uc, UC_X86_REG_ES, handler.segment);
+    setReg(m_uc, UC_X86_REG_BX, handler.offset);
+}
+
+void Machine::Cpu::dosDate(std::uint16_t)
+{
+    const ClockReading clock = readClock(moment());
+    setReg(m_uc, UC_X86_REG_CX, clock.year);
+    setReg(m_uc, UC_X86_REG_DX, makeWord(clock.month, clock.day));
+    setAl(clock.weekday);
+}
+
+void Machine::Cpu::dosTime(std::uint16_t)
+{
+    const ClockReading clock = readClock(moment());
+    setReg(m_uc, UC_X86_REG_CX, makeWord(clock.hour, clock.minute));
+    setReg(m_uc, UC_X86_REG_DX, makeWord(clock.second, clock.hundredths));
+}
+
+// DOS 5.0, the version a program's start-up code is happy with.
+void Machine::Cpu::dosVersion(std::uint16_t)
+{
+    setAx(0x0005);
+    setReg(m_uc, UC_X86_REG_BX, 0xFF00);
+    setReg(m_uc, UC_X86_REG_CX, 0);
+}
+
+void Machine::Cpu::dosWrite(std::uint16_t)
+{
+    const std::uint16_t handle = reg16(m_uc, UC_X86_REG_BX);
+    const std::uint16_t count = reg16(m_uc, UC_X86_REG_CX);
+    if (handle != 1 && handle != 2) {
+        // Files never reach the host: only the screen can be written.
+        notProvided(0x21, 0x40, "carry set, AX = 6, for any handle but 1 and 2");
+        setAx(6);
+        setFlag(kCarry, true);
+        return;
+    }
+    std::string text;
+    const std::uint32_t from = linear(ds(), dx());
+    for (std::uint32_t at = from; at < kMemorySize && at - from < count; ++at)
+        text += static_cast<char>(m_memory[at]);
+    print(text);
+    setAx(count);
+    setFlag(kCarry, false);
 }
 
 void Machine::Cpu::video()

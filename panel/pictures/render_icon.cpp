@@ -112,22 +112,38 @@ bool transparent(QRgb pixel)
     return qAlpha(pixel) < 128;
 }
 
+// The palette is made from the opaque picture; the mask carries the transparency.
+QImage paletted(const QImage &argb)
+{
+    QImage opaque(argb.size(), QImage::Format_RGB32);
+    opaque.fill(Qt::black);
+    QPainter painter(&opaque);
+    painter.drawImage(0, 0, argb);
+    painter.end();
+    return opaque.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
+}
+
+// The AND mask, bottom-up, one bit a pixel: 1 where the picture is transparent.
+void putMask(QByteArray &out, const QImage &straight)
+{
+    const int side = straight.width();
+    for (int y = side - 1; y >= 0; --y) {
+        QByteArray row(rowBytes(side, 1), '\0');
+        for (int x = 0; x < side; ++x) {
+            if (transparent(straight.pixel(x, y)))
+                row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
+        }
+        out.append(row);
+    }
+}
+
 // A DIB as an icon holds it: the header with twice the height (colour rows, then the mask's),
-// the palette if any, the colour rows bottom-up, then the AND mask bottom-up (1 = transparent).
+// the palette if any, the colour rows bottom-up, then the AND mask bottom-up.
 QByteArray iconDib(const QImage &argb, IcoForm form)
 {
     const int side = argb.width();
     const int bits = form == IcoForm::Palette8 ? 8 : 32;
-    QImage indexed;
-    if (form == IcoForm::Palette8) {
-        // The palette is made from the opaque picture; the mask carries the transparency.
-        QImage opaque(argb.size(), QImage::Format_RGB32);
-        opaque.fill(Qt::black);
-        QPainter painter(&opaque);
-        painter.drawImage(0, 0, argb);
-        painter.end();
-        indexed = opaque.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
-    }
+    const QImage indexed = form == IcoForm::Palette8 ? paletted(argb) : QImage();
     QByteArray out;
     putLe(out, 40, 4);
     putLe(out, static_cast<std::uint32_t>(side), 4);
@@ -167,14 +183,7 @@ QByteArray iconDib(const QImage &argb, IcoForm form)
         row.append(QByteArray(rowBytes(side, bits) - row.size(), '\0'));
         out.append(row);
     }
-    for (int y = side - 1; y >= 0; --y) {
-        QByteArray row(rowBytes(side, 1), '\0');
-        for (int x = 0; x < side; ++x) {
-            if (transparent(straight.pixel(x, y)))
-                row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
-        }
-        out.append(row);
-    }
+    putMask(out, straight);
     return out;
 }
 

@@ -67,7 +67,7 @@ protected:
             paths.push_back((m_dir / (std::string(name) + ".txt")).string());
         return paths;
     }
-    int grade(Args args)
+    int grade(const Args &args)
     {
         m_out.str({});
         m_err.str({});

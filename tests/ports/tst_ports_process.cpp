@@ -174,6 +174,33 @@ TEST_F(PortsProcess, TestGradesAScenarioAgainstTheDemoItStarts)
 }
 
 #ifdef _WIN32
+// Unicorn is not built for Windows: the commands that need the CPU emulator say so in one line,
+// and the help does not offer them.
+TEST_F(PortsProcess, WithoutTheMachineRunAndProgramRefuseAndAreNotListed)
+{
+    const std::string program = m_tmp.filePath("x.com");
+    ASSERT_TRUE(writeFileBytes(program, "\xCD\x20"));
+    const std::vector<std::string> refused[] = {{"run", program}, {"test", "--program", program}};
+    for (const std::vector<std::string> &args : refused) {
+        SCOPED_TRACE(args.front());
+        const Finished f = runTool(args);
+        EXPECT_EQ(f.code, 2);
+        EXPECT_EQ(f.out, "");
+        EXPECT_EQ(countOf(f.err, '\n'), 1) << f.err;
+        EXPECT_TRUE(contains(f.err, "this build of bexen-ports has no machine to run a DOS program"))
+                << f.err;
+    }
+    const std::vector<std::string> helps[] = {{"--help"}, {"test", "--help"}};
+    for (const std::vector<std::string> &args : helps) {
+        SCOPED_TRACE(args.front());
+        const Finished f = runTool(args);
+        EXPECT_EQ(f.code, 0);
+        EXPECT_TRUE(contains(f.out, "  test ") || contains(f.out, "--list")) << f.out;
+        for (const char *absent : {"  run ", "options of run", "--program", "--speed"})
+            EXPECT_FALSE(contains(f.out, absent)) << absent << " in\n" << f.out;
+    }
+}
+
 TEST_F(PortsProcess, FileHeldWithoutSharingIsReportedThenWorks)
 {
     ASSERT_TRUE(m_tmp.writePortBytes(std::string(64, '\0')));

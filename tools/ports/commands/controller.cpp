@@ -167,6 +167,85 @@ std::optional<std::string> environmentBlock(const ControllerEnvironment &environ
     return std::nullopt;
 }
 
+std::string commandLine(const std::vector<std::string> &command)
+{
+    std::string line;
+    for (const std::string &arg : command)
+        line += (line.empty() ? "" : " ") + quotedArgument(arg);
+    return line;
+}
+
+// Whatever the controller starts belongs to its job, and the job ends with the test.
+std::optional<std::string> makeJob(OwnedHandle &job)
+{
+    job.reset(::CreateJobObjectA(nullptr, nullptr));
+    if (job.get() == nullptr)
+        return "cannot make a job for it: " + lastError();
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION jobLimits{};
+    jobLimits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &jobLimits,
+                                   sizeof jobLimits))
+        return "cannot make its job end with the test: " + lastError();
+    return std::nullopt;
+}
+
+// Its input is empty and its output goes to pipes: the test's console is not its to use. The
+// read ends are the test's alone.
+struct ChildStdio {
+    OwnedHandle input;
+    std::array<OwnedHandle, 2> reads;
+    std::array<OwnedHandle, 2> writes;
+};
+
+std::optional<std::string> openStdio(ChildStdio &stdio)
+{
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    // Through the constructor, which takes INVALID_HANDLE_VALUE for none.
+    stdio.input.reset(OwnedHandle(::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                &inherited, OPEN_EXISTING, 0, nullptr))
+                              .release());
+    if (stdio.input.get() == nullptr)
+        return "cannot open NUL for its input: " + lastError();
+    for (const Stream stream : {kOut, kErr}) {
+        if (!::CreatePipe(stdio.reads.at(stream).out(), stdio.writes.at(stream).out(), &inherited, 0)
+            || !::SetHandleInformation(stdio.reads.at(stream).get(), HANDLE_FLAG_INHERIT, 0))
+            return "cannot make a pipe for its output: " + lastError();
+    }
+    return std::nullopt;
+}
+
+// The controller made but not yet run, inheriting those three handles alone, not every
+// inheritable one the test holds.
+std::optional<std::string> createSuspended(std::string &line, std::string &block,
+                                           const ChildStdio &stdio, PROCESS_INFORMATION &process)
+{
+    SIZE_T size = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> storage(size);
+    auto *attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+    if (size == 0 || !::InitializeProcThreadAttributeList(attributes, 1, 0, &size))
+        return "cannot list the handles it inherits: " + lastError();
+    std::array<HANDLE, 3> handed{stdio.input.get(), stdio.writes.at(kOut).get(), stdio.writes.at(kErr).get()};
+    STARTUPINFOEXA startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = handed[0];
+    startup.StartupInfo.hStdOutput = handed[1];
+    startup.StartupInfo.hStdError = handed[2];
+    startup.lpAttributeList = attributes;
+    std::optional<std::string> why;
+    if (!::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handed.data(),
+                                     sizeof(HANDLE) * handed.size(), nullptr, nullptr))
+        why = "cannot list the handles it inherits: " + lastError();
+    else if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
+                               EXTENDED_STARTUPINFO_PRESENT | CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED,
+                               block.empty() ? nullptr : block.data(), nullptr, &startup.StartupInfo,
+                               &process))
+        why = lastError();
+    ::DeleteProcThreadAttributeList(attributes);
+    return why;
+}
+
 } // namespace
 
 struct ControllerProcess::Handle {
@@ -198,6 +277,36 @@ struct ControllerProcess::Handle {
             reader.reset();
         }
     }
+
+    // Nothing of it has run yet: a failure from here on ends it before its first instruction.
+    std::string abandon(const std::string &what)
+    {
+        const std::string reason = what + lastError();
+        ::TerminateProcess(process.get(), 1);
+        ::WaitForSingleObject(process.get(), INFINITE);
+        return reason;
+    }
+
+    // Into its job, its output read all along, and then its first instruction.
+    std::optional<std::string> letRun(std::array<OwnedHandle, 2> &reads)
+    {
+        if (!::AssignProcessToJobObject(job.get(), process.get()))
+            return abandon("cannot put it in a job that ends with the test: ");
+        for (const Stream stream : {kOut, kErr}) {
+            auto reader = std::make_unique<PipeReader>(PipeReader{reads.at(stream).get(), stream, store});
+            readers.at(stream).reset(::CreateThread(nullptr, 0, readPipe, reader.get(), 0, nullptr));
+            if (readers.at(stream).get() == nullptr)
+                return abandon("cannot read its output: ");
+            reads.at(stream).release();
+            static_cast<void>(reader.release());
+        }
+        if (::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+            const std::string reason = abandon("cannot resume it: ");
+            finishReaders();
+            return reason;
+        }
+        return std::nullopt;
+    }
 };
 
 std::optional<std::string> ControllerProcess::start(const std::vector<std::string> &command,
@@ -205,92 +314,24 @@ std::optional<std::string> ControllerProcess::start(const std::vector<std::strin
                                                     const ControllerLimits &limits,
                                                     std::unique_ptr<ControllerProcess> &started)
 {
-    std::string line;
-    for (const std::string &arg : command)
-        line += (line.empty() ? "" : " ") + quotedArgument(arg);
+    std::string line = commandLine(command);
     std::string block;
     if (auto error = environmentBlock(environment, block))
         return error;
     auto handle = std::make_unique<Handle>();
     handle->store = std::make_shared<OutputStore>(limits.outputKept);
-
-    // Whatever the controller starts belongs to its job, and the job ends with the test.
-    handle->job.reset(::CreateJobObjectA(nullptr, nullptr));
-    if (handle->job.get() == nullptr)
-        return "cannot make a job for it: " + lastError();
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION jobLimits{};
-    jobLimits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!::SetInformationJobObject(handle->job.get(), JobObjectExtendedLimitInformation, &jobLimits,
-                                   sizeof jobLimits))
-        return "cannot make its job end with the test: " + lastError();
-
-    // Its input is empty and its output goes to pipes: the test's console is not its to use.
-    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    const OwnedHandle input(::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                          &inherited, OPEN_EXISTING, 0, nullptr));
-    if (input.get() == nullptr)
-        return "cannot open NUL for its input: " + lastError();
-    std::array<OwnedHandle, 2> reads;
-    std::array<OwnedHandle, 2> writes;
-    for (const Stream stream : {kOut, kErr}) {
-        if (!::CreatePipe(reads.at(stream).out(), writes.at(stream).out(), &inherited, 0)
-            || !::SetHandleInformation(reads.at(stream).get(), HANDLE_FLAG_INHERIT, 0))
-            return "cannot make a pipe for its output: " + lastError();
-    }
-
-    // Those three handles alone, not every inheritable one the test holds.
-    SIZE_T size = 0;
-    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-    std::vector<char> storage(size);
-    auto *attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
-    if (size == 0 || !::InitializeProcThreadAttributeList(attributes, 1, 0, &size))
-        return "cannot list the handles it inherits: " + lastError();
-    std::array<HANDLE, 3> handed{input.get(), writes.at(kOut).get(), writes.at(kErr).get()};
-    STARTUPINFOEXA startup{};
-    startup.StartupInfo.cb = sizeof startup;
-    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    startup.StartupInfo.hStdInput = handed[0];
-    startup.StartupInfo.hStdOutput = handed[1];
-    startup.StartupInfo.hStdError = handed[2];
-    startup.lpAttributeList = attributes;
+    if (auto error = makeJob(handle->job))
+        return error;
+    ChildStdio stdio;
+    if (auto error = openStdio(stdio))
+        return error;
     PROCESS_INFORMATION process{};
-    std::optional<std::string> why;
-    if (!::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handed.data(),
-                                     sizeof(HANDLE) * handed.size(), nullptr, nullptr))
-        why = "cannot list the handles it inherits: " + lastError();
-    else if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
-                               EXTENDED_STARTUPINFO_PRESENT | CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED,
-                               block.empty() ? nullptr : block.data(), nullptr, &startup.StartupInfo,
-                               &process))
-        why = lastError();
-    ::DeleteProcThreadAttributeList(attributes);
-    if (why)
-        return why;
+    if (auto error = createSuspended(line, block, stdio, process))
+        return error;
     handle->process.reset(process.hProcess);
     handle->thread.reset(process.hThread);
-
-    // Nothing of it has run yet: a failure from here on ends it before its first instruction.
-    const auto abandon = [&](const std::string &what) {
-        const std::string reason = what + lastError();
-        ::TerminateProcess(handle->process.get(), 1);
-        ::WaitForSingleObject(handle->process.get(), INFINITE);
-        return reason;
-    };
-    if (!::AssignProcessToJobObject(handle->job.get(), handle->process.get()))
-        return abandon("cannot put it in a job that ends with the test: ");
-    for (const Stream stream : {kOut, kErr}) {
-        auto reader = std::make_unique<PipeReader>(PipeReader{reads.at(stream).get(), stream, handle->store});
-        handle->readers.at(stream).reset(::CreateThread(nullptr, 0, readPipe, reader.get(), 0, nullptr));
-        if (handle->readers.at(stream).get() == nullptr)
-            return abandon("cannot read its output: ");
-        reads.at(stream).release();
-        static_cast<void>(reader.release());
-    }
-    if (::ResumeThread(handle->thread.get()) == static_cast<DWORD>(-1)) {
-        const std::string reason = abandon("cannot resume it: ");
-        handle->finishReaders();
-        return reason;
-    }
+    if (auto error = handle->letRun(stdio.reads))
+        return error;
     started.reset(new ControllerProcess(std::move(handle)));
     return std::nullopt;
 }
@@ -578,6 +619,48 @@ void readOutput(Fd out, Fd err, int wake, const std::shared_ptr<OutputStore> &st
     }
 }
 
+// COMMAND as the child execs it, with ENTRIES for its environment; both outlive the plan.
+ChildPlan planFor(const std::vector<std::string> &command, const std::vector<std::string> &entries)
+{
+    ChildPlan plan{::getpid(), -1, {}, {}, {}, candidatesFor(command.empty() ? "" : command[0], entries)};
+    for (const std::string &arg : command)
+        plan.argv.push_back(arg.c_str());
+    plan.argv.push_back(nullptr);
+    for (const std::string &entry : entries)
+        plan.envp.push_back(entry.c_str());
+    plan.envp.push_back(nullptr);
+    return plan;
+}
+
+// The descriptors between the test and the child: its input, its output's pipes (read without
+// blocking, so the reader can take what is left and finish) and the status pipe.
+struct ChildEnds {
+    Fd input;
+    std::array<Fd, 2> reads;
+    std::array<Fd, 2> writes;
+    Fd statusRead;
+    Fd statusWrite;
+};
+
+std::optional<std::string> openEnds(ChildEnds &ends, Fd &wakeRead, Fd &wake)
+{
+    const int nullDevice = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (nullDevice < 0)
+        return failed("/dev/null", errno);
+    for (auto error : {adopt(nullDevice, ends.input), makePipe(ends.reads[kOut], ends.writes[kOut]),
+                       makePipe(ends.reads[kErr], ends.writes[kErr]),
+                       makePipe(ends.statusRead, ends.statusWrite), makePipe(wakeRead, wake)}) {
+        if (error)
+            return error;
+    }
+    for (const Fd &read : ends.reads) {
+        const int flags = ::fcntl(read.get(), F_GETFL);
+        if (flags < 0 || ::fcntl(read.get(), F_SETFL, flags | O_NONBLOCK) != 0)
+            return failed("fcntl", errno);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 struct ControllerProcess::Handle {
@@ -616,6 +699,34 @@ struct ControllerProcess::Handle {
         }
         reader.join();
     }
+
+    // The status pipe closes at the child's exec; before it, the child writes why it failed.
+    std::optional<std::string> awaitExec(const Fd &statusRead)
+    {
+        ChildFailure failure{};
+        ssize_t got = 0;
+        while ((got = ::read(statusRead.get(), &failure, sizeof failure)) < 0 && errno == EINTR) {
+        }
+        if (got == 0)
+            return std::nullopt;
+        const std::string reason = got < 0 ? failed("read", errno) : describe(failure);
+        ::kill(pid, SIGKILL);
+        endGroup();
+        return reason;
+    }
+
+    std::optional<std::string> startReader(std::array<Fd, 2> &reads, std::size_t kept)
+    {
+        store = std::make_shared<OutputStore>(kept);
+        try {
+            reader = std::thread(readOutput, std::move(reads[kOut]), std::move(reads[kErr]),
+                                 wakeRead.get(), store);
+        } catch (const std::system_error &error) {
+            endGroup();
+            return std::string("cannot read its output: ") + error.what();
+        }
+        return std::nullopt;
+    }
 };
 
 std::optional<std::string> ControllerProcess::start(const std::vector<std::string> &command,
@@ -624,36 +735,13 @@ std::optional<std::string> ControllerProcess::start(const std::vector<std::strin
                                                     std::unique_ptr<ControllerProcess> &started)
 {
     const std::vector<std::string> entries = environmentFor(environment);
-    ChildPlan plan{::getpid(), -1, {}, {}, {}, candidatesFor(command.empty() ? "" : command[0], entries)};
-    for (const std::string &arg : command)
-        plan.argv.push_back(arg.c_str());
-    plan.argv.push_back(nullptr);
-    for (const std::string &entry : entries)
-        plan.envp.push_back(entry.c_str());
-    plan.envp.push_back(nullptr);
-
-    Fd input;
-    const int nullDevice = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (nullDevice < 0)
-        return failed("/dev/null", errno);
-    std::array<Fd, 2> reads;
-    std::array<Fd, 2> writes;
-    Fd statusRead;
-    Fd statusWrite;
+    ChildPlan plan = planFor(command, entries);
     auto handle = std::make_unique<Handle>();
-    for (auto error : {adopt(nullDevice, input), makePipe(reads[kOut], writes[kOut]),
-                       makePipe(reads[kErr], writes[kErr]), makePipe(statusRead, statusWrite),
-                       makePipe(handle->wakeRead, handle->wake)}) {
-        if (error)
-            return error;
-    }
-    for (const Fd &read : reads) {
-        const int flags = ::fcntl(read.get(), F_GETFL);
-        if (flags < 0 || ::fcntl(read.get(), F_SETFL, flags | O_NONBLOCK) != 0)
-            return failed("fcntl", errno);
-    }
-    plan.status = statusWrite.get();
-    plan.stdio = {input.get(), writes[kOut].get(), writes[kErr].get()};
+    ChildEnds ends;
+    if (auto error = openEnds(ends, handle->wakeRead, handle->wake))
+        return error;
+    plan.status = ends.statusWrite.get();
+    plan.stdio = {ends.input.get(), ends.writes[kOut].get(), ends.writes[kErr].get()};
 
     handle->pid = ::fork();
     if (handle->pid < 0)
@@ -661,27 +749,12 @@ std::optional<std::string> ControllerProcess::start(const std::vector<std::strin
     if (handle->pid == 0)
         becomeController(plan);
     handle->grace = limits.grace;
-    for (Fd *childs : {&input, &writes[kOut], &writes[kErr], &statusWrite})
+    for (Fd *childs : {&ends.input, &ends.writes[kOut], &ends.writes[kErr], &ends.statusWrite})
         childs->reset();
-
-    ChildFailure failure{};
-    ssize_t got = 0;
-    while ((got = ::read(statusRead.get(), &failure, sizeof failure)) < 0 && errno == EINTR) {
-    }
-    if (got != 0) {
-        const std::string reason = got < 0 ? failed("read", errno) : describe(failure);
-        ::kill(handle->pid, SIGKILL);
-        handle->endGroup();
-        return reason;
-    }
-    handle->store = std::make_shared<OutputStore>(limits.outputKept);
-    try {
-        handle->reader = std::thread(readOutput, std::move(reads[kOut]), std::move(reads[kErr]),
-                                     handle->wakeRead.get(), handle->store);
-    } catch (const std::system_error &error) {
-        handle->endGroup();
-        return std::string("cannot read its output: ") + error.what();
-    }
+    if (auto error = handle->awaitExec(ends.statusRead))
+        return error;
+    if (auto error = handle->startReader(ends.reads, limits.outputKept))
+        return error;
     started.reset(new ControllerProcess(std::move(handle)));
     return std::nullopt;
 }

@@ -146,7 +146,8 @@ public:
     }
 
 private:
-    // A command in no group is left out of help (`run` where the tool has no machine).
+    // A command or an option in no group is left out of help (`run` and `test --program` where
+    // the tool has no machine).
     static bool listed(const CLI::App *command) { return !command->get_group().empty(); }
 
     static const CLI::App *rootOf(const CLI::App *app)
@@ -200,7 +201,7 @@ private:
         bool arguments = false;
         bool options = false;
         for (const CLI::Option *option : app.get_options()) {
-            if (option->get_description().empty())
+            if (option->get_description().empty() || option->get_group().empty())
                 continue;
             const bool positional = option->get_positional();
             rows.emplace_back(make_option_name(option, positional) + make_option_opts(option),
