@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -166,11 +165,7 @@ TEST_F(PortsProcess, TestGradesAScenarioAgainstTheDemoItStarts)
     EXPECT_TRUE(contains(fileBytes(results), "\"status\": \"passed\""));
     // The run had a port file of its own, gone with its directory: the temporary directory
     // holds what the test put there and nothing else.
-    std::vector<std::string> left;
-    for (const auto &entry : std::filesystem::directory_iterator(m_tmp.path()))
-        left.push_back(entry.path().filename().string());
-    std::ranges::sort(left);
-    EXPECT_EQ(left, (std::vector<std::string>{"results.json", "short.txt"}));
+    EXPECT_EQ(entriesOf(m_tmp.path()), (std::vector<std::string>{"results.json", "short.txt"}));
 }
 
 #ifdef _WIN32
