@@ -68,8 +68,13 @@ public:
 
     fs::path operator/(const std::string &name) const { return fs::u8path(filePath(name)); }
 
+    // For the tool in this process (getenv reads the C library's copy of the environment on
+    // Windows, which SetEnvironmentVariableA leaves as it was) and for the children it starts.
     static void setVariable(const char *name, const std::optional<std::string> &value)
     {
+#ifdef _WIN32
+        _putenv_s(name, value ? value->c_str() : "");
+#endif
         bexen::testing::setEnvironmentVariable(name, value);
     }
 };
@@ -103,7 +108,8 @@ TEST(GradingDeploy, EachReportIsWholeWhateverFails)
     const std::string stopped = "not run: the run stopped when port 150 was written by someone "
                                 "other than the test";
     const Row rows[] = {
-        {"a chart that cannot be written", Fault::ChartDirectory, 1, {"charts/s1.svg: "}, {}},
+        {"a chart that cannot be written", Fault::ChartDirectory, 1,
+         {std::string("charts") + kSeparator + "s1.svg: "}, {}},
         {"a JUnit report that cannot be written", Fault::JunitTaken, 1, {"junit.xml: "}, {},
          false},
         {"the port file failing part-way", Fault::PortFileGone, 1, {"emu_port.dat: "},
