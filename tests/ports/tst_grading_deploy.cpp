@@ -373,11 +373,13 @@ TEST(GradingDeploy, TheControllerGetsAPortFileOfItsOwn)
     writeText(tmp / "emu_port.dat", old);
     writeText(tmp / "one.txt", "duration 1\n");
     writeText(tmp / "two.txt", "duration 1\n");
+    // It tells where it was sent, then writes 5 to port 150 of the file it was told of.
+    const std::string controller =
+            "echo \"dir=$TMPDIR file=$BEXEN_PORT_FILE\"; sleep 0.4; printf '\\005' | "
+            "dd of=\"$BEXEN_PORT_FILE\" bs=1 seek=50 conv=notrunc 2>/dev/null; exec sleep 5";
     SystemClock clock;
     const Outcome o = runCli(
-            {"test", "one.txt", "two.txt", "--junit", "junit.xml", "--", "sh", "-c",
-             "echo \"dir=$TMPDIR file=$BEXEN_PORT_FILE\"; sleep 0.4; printf '\\005' | "
-             "dd of=\"$BEXEN_PORT_FILE\" bs=1 seek=50 conv=notrunc 2>/dev/null; exec sleep 5"},
+            {"test", "one.txt", "two.txt", "--junit", "junit.xml", "--", "sh", "-c", controller},
             clock);
     EXPECT_EQ(o.code, 3) << o.err;
     EXPECT_EQ(o.out.rfind("FAIL one: at ", 0), 0U) << o.out;

@@ -353,6 +353,28 @@ int runTest(Context &ctx, const TestOptions &options)
     return finishRun(graded, options, scenarios.size(), run, began);
 }
 
+// --program and its --speed: the DOS program graded on the machine instead of a controller.
+void addProgramOptions(CommandLine &line, CLI::App &test, TestOptions &options)
+{
+    CLI::Option *program = line.addPath(
+            test, "--program", options.program,
+            "grade the DOS program PROGRAM (.COM or .EXE) on the machine, in virtual time: the "
+            "scenarios play in milliseconds, the same on every run and host; no port file and "
+            "no -- COMMAND. What it prints is the controller's output; an exit or a fault fails "
+            "the scenario it comes in, and the scenarios left");
+    program->type_name("PROGRAM");
+    CLI::Option *speed = line.addWholeNumber(
+            test, "--speed", options.speed, 1'000'000'000,
+            "with --program, run IPS instructions a virtual second (default); its waits skip "
+            "virtual time on, as INT 15h and INT 1Ah see it");
+    speed->type_name("IPS");
+#ifndef BEXEN_HAVE_MACHINE
+    // Not listed where the machine is not built; asked for, they say why.
+    program->group("");
+    speed->group("");
+#endif
+}
+
 } // namespace
 
 void addTestCommand(CommandLine &line)
@@ -388,23 +410,7 @@ void addTestCommand(CommandLine &line)
                  "expectations marked");
     line.addWholeNumber(test, "--seed", options->seed, 4'294'967'295u,
                         "place rush-hour's random cars by seed N (default, so runs repeat)");
-    CLI::Option *program = line.addPath(
-            test, "--program", options->program,
-            "grade the DOS program PROGRAM (.COM or .EXE) on the machine, in virtual time: the "
-            "scenarios play in milliseconds, the same on every run and host; no port file and "
-            "no -- COMMAND. What it prints is the controller's output; an exit or a fault fails "
-            "the scenario it comes in, and the scenarios left");
-    program->type_name("PROGRAM");
-    CLI::Option *speed = line.addWholeNumber(
-            test, "--speed", options->speed, 1'000'000'000,
-            "with --program, run IPS instructions a virtual second (default); its waits skip "
-            "virtual time on, as INT 15h and INT 1Ah see it");
-    speed->type_name("IPS");
-#ifndef BEXEN_HAVE_MACHINE
-    // Not listed where the machine is not built; asked for, they say why.
-    program->group("");
-    speed->group("");
-#endif
+    addProgramOptions(line, test, *options);
     test.add_flag("--show-output", options->showOutput,
                   "pass the controller's output on as it comes, each line marked \"controller: \" "
                   "or \"controller (stderr): \" (the reports hold it in any case)");
