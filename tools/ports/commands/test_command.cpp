@@ -271,7 +271,9 @@ int finishRun(Context &ctx, const TestOptions &options, std::size_t planned, Sui
 
 // `--program`: the program and the grader share the machine's virtual clock and its ports in
 // memory; no port file, no child, no sleeping.
-int testProgram(Context &ctx, const TestOptions &options, const std::vector<Scenario> &scenarios)
+// Without the machine (Windows) only the refusals are left, and options and scenarios go unread.
+int testProgram(Context &ctx, [[maybe_unused]] const TestOptions &options,
+                [[maybe_unused]] const std::vector<Scenario> &scenarios)
 {
     if (ctx.controller)
         return ctx.failUsage(kCommand, "--program and -- COMMAND cannot be given together: the "
@@ -298,7 +300,6 @@ int testProgram(Context &ctx, const TestOptions &options, const std::vector<Scen
                             scenarios, options);
     return finishRun(ctx, options, scenarios.size(), run, began);
 #else
-    (void)scenarios;
     return ctx.failUsage(kCommand, "this build of bexen-ports has no machine to run a DOS program "
                                    "on (Unicorn is not built for Windows); run it on Linux");
 #endif
