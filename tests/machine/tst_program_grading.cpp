@@ -5,6 +5,7 @@
 #include "machine_test_support.h"
 
 #include "commands/cli.h"
+#include "support/private_tmpdir.h"
 
 #include <cmath>
 #include <cstdio>
@@ -36,11 +37,6 @@ class ProgramGrading : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_dir = fs::temp_directory_path()
-                / ("bexen-program-test-" + std::to_string(::getpid()) + "-"
-                   + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
         // Short scenarios of the junction's own rules: a car at light 4 comes while the
         // east-west road has held its green since the start.
         writeText("quiet.txt", "name quiet\nduration 10\n");
@@ -48,8 +44,6 @@ protected:
         writeText("car-at-4.txt", "name car-at-4\nduration 20\nmax-wait 15\n1 car 4\n");
         writeText("car-at-2.txt", "name car-at-2\nduration 20\nmax-wait 15\n1 car 2\n");
     }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     std::string writeText(const std::string &name, const std::string &text)
     {
         std::ofstream(m_dir / name, std::ios::binary) << text;
@@ -75,7 +69,8 @@ protected:
         return runTool(args, m_out, m_err, unused);
     }
 
-    fs::path m_dir;
+    bexen::testing::PrivateTmpDir m_tmp;
+    const fs::path m_dir = fs::u8path(m_tmp.path());
     std::ostringstream m_out;
     std::ostringstream m_err;
 };

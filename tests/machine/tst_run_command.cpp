@@ -5,6 +5,7 @@
 
 #include "commands/cli.h"
 #include "commands/run.h"
+#include "support/private_tmpdir.h"
 
 #include <sstream>
 
@@ -62,17 +63,9 @@ const RunCase kRuns[] = {
 
 class RunCommand : public ::testing::TestWithParam<RunCase> {
 protected:
-    void SetUp() override
-    {
-        m_dir = fs::temp_directory_path() / ("bexen-run-test-" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_file = (m_dir / "emu_port.dat").string();
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    fs::path m_dir;
-    std::string m_file;
+    bexen::testing::PrivateTmpDir m_tmp;
+    const fs::path m_dir = fs::u8path(m_tmp.path());
+    const std::string m_file = m_tmp.portFile();
 };
 
 bool hasLine(const std::string &text, const std::string &wanted)
@@ -127,8 +120,8 @@ INSTANTIATE_TEST_SUITE_P(Run, RunCommand, ::testing::ValuesIn(kRuns));
 
 TEST(RunCommandStop, CtrlCEndsAWaitAndLeavesTheLights)
 {
-    const fs::path dir = fs::temp_directory_path() / ("bexen-run-stop-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const bexen::testing::PrivateTmpDir tmp;
+    const fs::path dir = fs::u8path(tmp.path());
     const auto bytes = machine::testing::assemble(
             "org 100h\nmov al, 4\nout 160, al\nmov ah, 86h\nmov cx, 0FFFFh\nint 15h\nret");
     std::ofstream((dir / "p.com").string(), std::ios::binary)
@@ -144,7 +137,6 @@ TEST(RunCommandStop, CtrlCEndsAWaitAndLeavesTheLights)
     std::ifstream ports(file, std::ios::binary);
     const std::string left{std::istreambuf_iterator<char>(ports), {}};
     EXPECT_EQ(left.at(60), '\x04');
-    fs::remove_all(dir);
 }
 
 } // namespace
